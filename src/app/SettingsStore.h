@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The persisted settings: "Software" is the user's configuration directory,
+// "Brackwater Associates" a directory in it and "Tarrow" the file Tarrow.conf in that.
+class SettingsStore {
+public:
+    enum class OpenResult { Ok, NoSoftware, NoBrackwater, NoTarrow };
+
+    virtual ~SettingsStore() = default;
+    // create: make the missing directory and file (start-up); otherwise open only what exists.
+    virtual OpenResult open(bool create) = 0;
+    // Values of the opened key; a missing, corrupt or unreadable value is nullopt.
+    virtual std::optional<std::int32_t> readInt(const std::string& name) = 0;
+    virtual bool writeInt(const std::string& name, std::int32_t value) = 0;
+    // The device path a port name ("COM1:") opens, from the optional [Devices] group.
+    virtual std::string devicePath(const std::string& portName) = 0;
+};
+
+// Messages for the key that failed to open without creating.
+const char* CantOpenMessage(SettingsStore::OpenResult result);
+
+class FileSettingsStore : public SettingsStore {
+public:
+    // configHome empty: the configuration directory cannot be determined.
+    explicit FileSettingsStore(std::filesystem::path configHome);
+    // $XDG_CONFIG_HOME, else $HOME/.config; empty when neither is set.
+    static std::filesystem::path ConfigHomeFromEnvironment();
+
+    OpenResult open(bool create) override;
+    std::optional<std::int32_t> readInt(const std::string& name) override;
+    bool writeInt(const std::string& name, std::int32_t value) override;
+    std::string devicePath(const std::string& portName) override;
+
+    std::filesystem::path filePath() const;
+    static std::string DefaultDevicePath(const std::string& portName);
+
+private:
+    std::optional<std::string> readValue(const std::string& section, const std::string& key);
+    std::vector<std::string> readLines(bool& ok) const;
+
+    std::filesystem::path configHome;
+};

@@ -1,0 +1,45 @@
+#include "emulator/AviationRecord.h"
+
+#include <cstdio>
+
+#include "emulator/NmeaSentences.h"
+#include "serial/TransmitLine.h"
+
+namespace {
+// Whole numbers from the record's inputs; the state's invariants keep them within 0..999.
+std::string threeDigits(double value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%03d", static_cast<int>(value));
+    return buf;
+}
+} // namespace
+
+std::string BuildAviationRecord(const EmulatorState& state) {
+    std::string track = "---";
+    std::string speed = "---";
+    std::string xte = "-----";
+    if (state.courseOn) {
+        const XteReading r = EncodeXte(state);
+        // The product is formed from the float in double precision and truncated, so a
+        // value the float holds just under a hundredth loses that hundredth (0.70 -> 69).
+        const int hundredths = static_cast<int>(static_cast<double>(r.magnitude) * 100.0);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%c%04d", r.side, hundredths);
+        xte = buf;
+    }
+    if (state.headingOn) {
+        track = threeDigits(TrackDegrees(state));
+        speed = threeDigits(static_cast<double>(state.speed));
+    }
+    std::string record;
+    record.reserve(56);
+    record += '\x02';
+    record += "AN 99 3456\rBW 444 4322\rC" + track + "\rD" + speed + "\rE00003\rG" + xte +
+              "\rI3333\r";
+    record += '\x03';
+    return record;
+}
+
+void SendAviationRecord(const EmulatorState& state, Transmitter& transmitter) {
+    transmitter.TransmitLine(BuildAviationRecord(state).c_str(), 0);
+}

@@ -1,0 +1,28 @@
+#pragma once
+#include <functional>
+#include <map>
+
+#include "serial/SerialDevice.h"
+
+// The serial device on a POSIX terminal: exclusive open, raw 8N1 line, bounded writes.
+class PosixSerialDevice : public SerialDevice {
+public:
+    // Maps a port name ("COM1:") to the device path it opens.
+    using PathResolver = std::function<std::string(const std::string&)>;
+
+    explicit PosixSerialDevice(PathResolver resolver);
+    ~PosixSerialDevice() override;
+
+    PortHandle open(const std::string& name) override;
+    bool getLineState(PortHandle h, LineState& out) override;
+    bool setLineState(PortHandle h, const LineState& state) override;
+    bool getTimeouts(PortHandle h, Timeouts& out) override;
+    bool setTimeouts(PortHandle h, const Timeouts& t) override;
+    bool lineControl(PortHandle h, LineControl fn) override;
+    bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override;
+    bool close(PortHandle h) override;
+
+private:
+    PathResolver resolver;
+    std::map<PortHandle, Timeouts> ports; // open handles (the file descriptor) and time-outs
+};

@@ -1,0 +1,56 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "serial/PortHandle.h"
+
+enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2 };
+enum class StopBits : std::uint8_t { One = 0, OnePointFive = 1, Two = 2 };
+
+// The line settings of a port, field by field as the link configures them.
+struct LineState {
+    std::uint32_t baudRate = 0;
+    bool binary = false;
+    bool parityCheck = false;
+    bool ctsFlow = false;
+    bool dsrFlow = false;
+    bool dtrEnable = false;
+    bool dsrSensitivity = false;
+    bool txContinueOnXoff = false;
+    bool outX = false;
+    bool inX = false;
+    bool errorChar = false;
+    bool discardNull = false;
+    bool rtsEnable = false;
+    bool abortOnError = false;
+    std::uint8_t byteSize = 8;
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+};
+
+struct Timeouts {
+    std::uint32_t readInterval = 0;
+    std::uint32_t readTotalMultiplier = 0;
+    std::uint32_t readTotalConstant = 0;
+    std::uint32_t writeTotalMultiplier = 0; // ms per byte
+    std::uint32_t writeTotalConstant = 0;   // ms
+};
+
+enum class LineControl { SetDtr = 5, SetRts = 3, ClrRts = 4 };
+
+// The platform's serial device, reduced to the calls the link makes.
+// Names are the user's port names ("COM1:"); the device decides what they open.
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+    virtual PortHandle open(const std::string& name) = 0;
+    virtual bool getLineState(PortHandle h, LineState& out) = 0;
+    virtual bool setLineState(PortHandle h, const LineState& state) = 0;
+    virtual bool getTimeouts(PortHandle h, Timeouts& out) = 0;
+    virtual bool setTimeouts(PortHandle h, const Timeouts& t) = 0;
+    virtual bool lineControl(PortHandle h, LineControl fn) = 0;
+    // Writes all bytes or fails; never blocks past the write time-out of the handle.
+    virtual bool write(PortHandle h, const std::uint8_t* data, std::size_t count) = 0;
+    virtual bool close(PortHandle h) = 0;
+};

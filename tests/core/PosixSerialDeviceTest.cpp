@@ -1,0 +1,86 @@
+#include <chrono>
+#include <gtest/gtest.h>
+
+#include "core/Fakes.h"
+#include "core/PtyPair.h"
+#include "serial/PosixSerialDevice.h"
+#include "serial/SerialLink.h"
+
+namespace {
+
+struct Rig {
+    PtyPair pty;
+    PosixSerialDevice device{[this](const std::string& name) {
+        return name == "COM1:" ? pty.slavePath : std::string("/nonexistent/tty");
+    }};
+    EmulatorState state;
+    FakeMessageBox box;
+    SerialLink link{state, device, box};
+};
+
+TEST(PosixSerialDevice, OpenConfiguresRaw8N1AndBytesArriveExactly) {
+    Rig rig;
+    ASSERT_FALSE(rig.pty.slavePath.empty());
+    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    ASSERT_NE(rig.state.portHandle, InvalidPort);
+    EXPECT_TRUE(rig.box.shown.empty());
+    EXPECT_TRUE(rig.link.RtsRaised);
+
+    for (std::uint8_t idx = 1; idx <= 3; ++idx) {
+        rig.link.SetBaud(idx);
+        const termios t = rig.pty.slaveTermios();
+        EXPECT_EQ(cfgetospeed(&t), idx == 1 ? B4800 : idx == 2 ? B9600 : B19200);
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+        EXPECT_NE(t.c_cflag & CLOCAL, 0u);
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+        EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    }
+    EXPECT_TRUE(rig.box.shown.empty());
+
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    EXPECT_TRUE(rig.link.WriteBytes(reinterpret_cast<const std::uint8_t*>(all.data()), all.size()));
+    EXPECT_EQ(rig.pty.read(all.size()), all);
+    EXPECT_TRUE(rig.link.ClosePort(rig.state.portHandle));
+}
+
+TEST(PosixSerialDevice, SecondOpenFailsAndMissingDeviceFails) {
+    Rig rig;
+    const PortHandle first = rig.link.OpenPort("COM1:");
+    ASSERT_NE(first, InvalidPort);
+    EXPECT_EQ(rig.link.OpenPort("COM1:"), InvalidPort);
+    PosixSerialDevice other([&](const std::string&) { return rig.pty.slavePath; });
+    EXPECT_EQ(other.open("COM1:"), InvalidPort);
+    EXPECT_EQ(rig.link.OpenPort("COM2:"), InvalidPort);
+    EXPECT_TRUE(rig.link.ClosePort(first));
+    const PortHandle again = rig.link.OpenPort("COM1:");
+    EXPECT_NE(again, InvalidPort);
+    rig.link.ClosePort(again);
+    EXPECT_FALSE(rig.link.ClosePort(InvalidPort));
+}
+
+TEST(PosixSerialDevice, WriteToUnreadLineGivesUpAtItsDeadline) {
+    Rig rig;
+    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    ASSERT_NE(rig.state.portHandle, InvalidPort);
+    // Nobody reads the master side: fill the line until a write of 20 bytes times out.
+    const std::string chunk(20, 'x');
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.data());
+    using Clock = std::chrono::steady_clock;
+    bool failed = false;
+    Clock::duration failedAfter{};
+    for (int i = 0; i < 100000 && !failed; ++i) {
+        const auto start = Clock::now();
+        failed = !rig.link.WriteBytes(bytes, chunk.size());
+        failedAfter = Clock::now() - start;
+    }
+    ASSERT_TRUE(failed);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(failedAfter).count();
+    EXPECT_GE(ms, 1100);
+    EXPECT_LE(ms, 1200 + 300);
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+#pragma once
+// A pseudo-terminal standing in for a serial line: the program opens the slave path,
+// the test reads what arrives on the master side.
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+class PtyPair {
+public:
+    PtyPair() {
+        int slave = -1;
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            slavePath = name;
+            ::close(slave); // the program under test opens it by name
+            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~PtyPair() {
+        if (master >= 0)
+            ::close(master);
+    }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    // Reads until `count` bytes arrived or `timeoutMs` passed.
+    std::string read(std::size_t count, int timeoutMs = 3000) {
+        std::string got;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (got.size() < count) {
+            char buf[4096];
+            const ssize_t n = ::read(master, buf, std::min(sizeof buf, count - got.size()));
+            if (n > 0) {
+                got.append(buf, static_cast<std::size_t>(n));
+                continue;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            pollfd p{master, POLLIN, 0};
+            ::poll(&p, 1, static_cast<int>(left.count()));
+        }
+        return got;
+    }
+    // Everything that is waiting now.
+    std::string drain() { return read(1 << 20, 50); }
+
+    // The line settings as the slave side sees them.
+    termios slaveTermios() const {
+        termios t{};
+        const int fd = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd >= 0) {
+            ::tcgetattr(fd, &t);
+            ::close(fd);
+        }
+        return t;
+    }
+
+    int master = -1;
+    std::string slavePath;
+};

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "core/Fakes.h"
+#include "serial/SerialLink.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct Rig {
+    EmulatorState state;
+    FakeSerialDevice device;
+    FakeMessageBox box;
+    SerialLink link{state, device, box};
+};
+
+TEST(SerialLink, OpenPortCallsInOrderAndFailures) {
+    struct Row {
+        const char* name;
+        bool failOpen, failLine, failTimeouts;
+        PortHandle result;
+        Calls calls;
+        std::vector<std::string> messages;
+        bool rts;
+    };
+    const Row rows[] = {
+        {"complete", false, false, false, 7,
+         {"open COM2:", "getLineState 7", "setLineState 7", "getTimeouts 7", "setTimeouts 7",
+          "SETDTR 7", "SETRTS 7"},
+         {},
+         true},
+        {"open fails", true, false, false, InvalidPort, {"open COM2:"}, {}, false},
+        {"line state refused", false, true, false, 7,
+         {"open COM2:", "getLineState 7", "setLineState 7"},
+         {"Unable to configure the serial port"},
+         false},
+        {"time-outs refused", false, false, true, 7,
+         {"open COM2:", "getLineState 7", "setLineState 7", "getTimeouts 7", "setTimeouts 7"},
+         {"Unable to set the time-out parameters"},
+         false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        Rig rig;
+        rig.device.failOpen = r.failOpen;
+        rig.device.failSetLineState = r.failLine;
+        rig.device.failSetTimeouts = r.failTimeouts;
+        EXPECT_EQ(rig.link.OpenPort("COM2:"), r.result);
+        EXPECT_EQ(rig.device.calls, r.calls);
+        ASSERT_EQ(rig.box.shown.size(), r.messages.size());
+        for (std::size_t i = 0; i < r.messages.size(); ++i) {
+            EXPECT_EQ(rig.box.shown[i].text, r.messages[i]);
+            EXPECT_EQ(rig.box.shown[i].caption, "Error");
+        }
+        EXPECT_EQ(rig.link.RtsRaised, r.rts);
+    }
+}
+
+TEST(SerialLink, OpenPortSettings) {
+    Rig rig;
+    rig.device.line.baudRate = 9600;
+    rig.device.line.ctsFlow = true;
+    rig.device.line.outX = true;
+    rig.device.line.byteSize = 7;
+    rig.device.line.parity = Parity::Even;
+    rig.link.OpenPort("COM1:");
+    const LineState& l = rig.device.line;
+    EXPECT_EQ(l.baudRate, 9600u); // the rate is left as read
+    EXPECT_EQ(l.byteSize, 8);
+    EXPECT_EQ(l.parity, Parity::None);
+    EXPECT_EQ(l.stopBits, StopBits::One);
+    EXPECT_FALSE(l.ctsFlow);
+    EXPECT_FALSE(l.outX);
+    EXPECT_FALSE(l.inX);
+    EXPECT_TRUE(l.dtrEnable);
+    EXPECT_TRUE(l.rtsEnable);
+    EXPECT_TRUE(l.binary);
+    EXPECT_EQ(rig.device.timeouts.writeTotalConstant, 1000u);
+    EXPECT_EQ(rig.device.timeouts.writeTotalMultiplier, 10u);
+    EXPECT_EQ(rig.device.timeouts.readInterval, 0xFFFFFFFFu);
+}
+
+TEST(SerialLink, SetBaudKeepsOtherSettingsAndReportsFailure) {
+    Rig rig;
+    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    for (std::uint8_t idx = 1; idx <= 3; ++idx) {
+        rig.link.SetBaud(idx);
+        EXPECT_EQ(rig.device.line.baudRate, SerialLink::BaudRates[idx]);
+        EXPECT_EQ(rig.device.line.byteSize, 8);
+        EXPECT_TRUE(rig.device.line.rtsEnable);
+    }
+    EXPECT_TRUE(rig.box.shown.empty());
+    rig.device.failSetLineState = true;
+    rig.link.SetBaud(1);
+    ASSERT_EQ(rig.box.shown.size(), 1u);
+    EXPECT_EQ(rig.box.shown[0].text, "Unable to configure the serial port");
+    EXPECT_EQ(rig.device.line.baudRate, 19200u);
+}
+
+TEST(SerialLink, ToggleRtsAlternatesEvenWithoutPort) {
+    Rig rig;
+    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    rig.device.calls.clear();
+    rig.link.ToggleRts();
+    rig.link.ToggleRts();
+    EXPECT_EQ(rig.device.calls, (Calls{"CLRRTS 7", "SETRTS 7"}));
+    EXPECT_TRUE(rig.link.RtsRaised);
+    rig.state.portHandle = InvalidPort;
+    rig.link.ToggleRts();
+    EXPECT_FALSE(rig.link.RtsRaised);
+}
+
+TEST(SerialLink, ClosePort) {
+    Rig rig;
+    EXPECT_FALSE(rig.link.ClosePort(InvalidPort));
+    EXPECT_TRUE(rig.device.calls.empty());
+    EXPECT_TRUE(rig.link.ClosePort(7));
+    EXPECT_EQ(rig.device.calls, Calls{"close 7"});
+}
+
+} // namespace
