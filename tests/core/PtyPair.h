@@ -49,7 +49,7 @@ public:
         return got;
     }
     // Everything that is waiting now.
-    std::string drain() { return read(1 << 20, 50); }
+    std::string drain() { return read(1 << 20, 0); }
 
     // The line settings as the slave side sees them.
     termios slaveTermios() const {

@@ -1,0 +1,65 @@
+#pragma once
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+#include "app/AppServices.h"
+#include "app/TerminalWidget.h"
+#include "emulator/OutputTick.h"
+#include "serial/TerminalLog.h"
+#include "serial/TransmitLine.h"
+
+namespace Ui {
+class TMainWin;
+}
+
+// The main window: terminal, page control, status bar, Pause, menu and the two timers.
+class TMainWin : public QMainWindow, public OutputTickWindow {
+    Q_OBJECT
+public:
+    explicit TMainWin(AppServices& services, QWidget* parent = nullptr);
+    ~TMainWin() override;
+
+    Ui::TMainWin& ui() { return *form; }
+    Transmitter& transmitter() { return output; }
+    TerminalLog& terminalLog() { return terminal; }
+    QTimer& timer1() { return Timer1; }
+    QTimer& flowTimer() { return FlowTimer; }
+
+    // OutputTickWindow
+    int pauseSecondsPosition() const override;
+    void setTickPeriod(int milliseconds) override;
+    int currentPage() const override;
+
+public slots:
+    void FormActivate();
+    void MNU_PauseClick();
+    void MNU_ClearScreenClick();
+    void MNU_CalibrateClick();
+    void Exit1Click();
+    void SerialPort1Click();
+    void R1Click();
+    void About1Click();
+    void Timer1Timer();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormResize();
+    void openStartupPort();
+
+    AppServices& services;
+    EmulatorState& state;
+    std::unique_ptr<Ui::TMainWin> form;
+    std::unique_ptr<TerminalWidget> terminalView;
+    TerminalLog terminal;
+    Transmitter output;
+    OutputTick tick;
+    QTimer Timer1;
+    QTimer FlowTimer;
+    bool pauseGuard = false;
+};

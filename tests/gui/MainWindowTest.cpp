@@ -1,0 +1,186 @@
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+#include <clocale>
+
+#include "gui/MainWindowRig.h"
+
+namespace {
+const std::string Rmb = "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*40";
+const std::string Rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F";
+const std::string FirstTick = Rmb + "\r\n" + Rmc + "\r\n";
+
+void showAndActivate(TMainWin& w) {
+    w.show();
+    w.activateWindow();
+    if (!QTest::qWaitForWindowActive(&w, 2000))
+        w.FormActivate(); // platforms without window activation
+}
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstTickPutsBothSentencesOnTheLine() {
+        MainWindowRig rig;
+        const termios t = rig.pty.slaveTermios();
+        QCOMPARE(cfgetospeed(&t), static_cast<speed_t>(B4800));
+        showAndActivate(*rig.window);
+        QVERIFY(rig.box.shown.empty());
+        QCOMPARE(rig.window->windowTitle(), QString("Tarrow GPS Receiver Emulator"));
+        QCOMPARE(rig.readLine1(FirstTick.size()), FirstTick);
+        QCOMPARE(rig.terminalLines(),
+                 QStringList({QString::fromStdString(Rmb), QString::fromStdString(Rmc)}));
+        QCOMPARE(rig.ui().EB_Track->text(), QString("0.0"));
+        QCOMPARE(rig.ui().EB_Value->text(), QString("0.0"));
+        QCOMPARE(rig.ui().EB_Flow->text(), QString("10.0"));
+    }
+
+    void firstRunWritesDefaultsAndOpensCom1() {
+        MainWindowRig rig(nullptr);
+        QVERIFY(rig.box.shown.empty());
+        std::ifstream in(rig.confPath());
+        const std::string conf((std::istreambuf_iterator<char>(in)), {});
+        QCOMPARE(conf, std::string("Port=1\nCompatibility=1\n"));
+        QVERIFY(rig.state.portHandle != InvalidPort);
+        QCOMPARE(rig.state.portIndex, std::uint8_t{0});
+    }
+
+    void storedPortThreeOpensCom3() {
+        MainWindowRig rig("Port=3\nCompatibility=0\n");
+        QVERIFY(rig.box.shown.empty());
+        QCOMPARE(rig.state.portIndex, std::uint8_t{2});
+        QVERIFY(!rig.state.compatibility);
+        showAndActivate(*rig.window);
+        QCOMPARE(QByteArray::fromStdString(MainWindowRig::readFrom(rig.pty3, FirstTick.size())), QByteArray::fromStdString(FirstTick));
+        QCOMPARE(rig.pty.drain(), std::string());
+    }
+
+    void missingPortIsReportedOnceAndRecordsStillEcho() {
+        MainWindowRig rig("Port=1\nCompatibility=1\n", "/nonexistent/ttyUSB0");
+        QCOMPARE(rig.box.shown.size(), std::size_t{1});
+        QCOMPARE(rig.box.shown[0].text, std::string("Can't open COM1:"));
+        QCOMPARE(rig.box.shown[0].caption, std::string());
+        QCOMPARE(rig.state.portHandle, InvalidPort);
+        showAndActivate(*rig.window);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.terminalLines().size(), 2, 3000);
+        QCOMPARE(rig.box.shown.size(), std::size_t{1});
+    }
+
+    void unusableConfigDirectoryIsRegistryError() {
+        MainWindowRig rig;
+        const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+        EmulatorState state;
+        FileSettingsStore broken(rig.confPath()); // a file, not a directory
+        FakeMessageBox box;
+        SerialLink link(state, rig.device, box);
+        AppServices services{state, link, broken, box};
+        TMainWin w(services);
+        QVERIFY(!box.shown.empty());
+        QCOMPARE(box.shown[0].text, std::string("Registry error!"));
+        QCOMPARE(box.shown[0].caption, std::string("error"));
+        QCOMPARE(state.portIndex, std::uint8_t{0});
+        QVERIFY(state.compatibility);
+    }
+
+    void pauseFromMenuAndCheckBoxToggleOnce() {
+        MainWindowRig rig;
+        showAndActivate(*rig.window);
+        rig.ui().MNU_Pause->trigger();
+        QVERIFY(rig.state.paused);
+        QVERIFY(rig.ui().MNU_Pause->isChecked());
+        QVERIFY(rig.ui().BTN_Pause->isChecked());
+        QCheckBox* box = rig.ui().BTN_Pause;
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        QVERIFY(!rig.state.paused);
+        QVERIFY(!rig.ui().MNU_Pause->isChecked());
+        QVERIFY(!rig.ui().BTN_Pause->isChecked());
+        // While paused nothing reaches the line.
+        rig.ui().MNU_Pause->trigger();
+        QTest::qWait(1300);
+        QCOMPARE(rig.pty.drain(), std::string());
+        QVERIFY(rig.terminalLines().isEmpty());
+    }
+
+    void clearScreenAndResize() {
+        MainWindowRig rig;
+        showAndActivate(*rig.window);
+        // The designed size leaves the terminal 505 pixels, 42 lines.
+        QCOMPARE(rig.ui().TerminalWin->height(), 505);
+        QCOMPARE(rig.window->terminalLog().LineHeight, std::uint16_t{12});
+        for (int i = 0; i < 60; ++i)
+            rig.window->transmitter().TransmitLine(("line " + std::to_string(i)).c_str(), 0);
+        const int visible = rig.window->terminalLog().VisibleLines;
+        QCOMPARE(visible, 42);
+        QCOMPARE(rig.terminalLines().size(), visible);
+        QCOMPARE(rig.terminalLines().last(), QString("line 59"));
+
+        rig.window->resize(rig.window->width(), rig.window->height() + 120);
+        QTRY_COMPARE(rig.ui().TerminalWin->height(), 505 + 120);
+        QCOMPARE(static_cast<int>(rig.window->terminalLog().VisibleLines), visible + 10);
+
+        rig.window->resize(rig.window->width(), rig.window->height() - 360);
+        QTRY_COMPARE(rig.ui().TerminalWin->height(), 505 - 240);
+        QTRY_COMPARE(static_cast<int>(rig.window->terminalLog().VisibleLines), visible - 20);
+        rig.window->transmitter().TransmitLine("after shrink", 0);
+        QCOMPARE(rig.terminalLines().size(), visible - 20);
+
+        rig.ui().MNU_ClearScreen->trigger();
+        QVERIFY(rig.terminalLines().isEmpty());
+        QCOMPARE(static_cast<int>(rig.window->terminalLog().VisibleLines), visible - 20);
+        rig.window->transmitter().TransmitLine("first", 0);
+        QCOMPARE(rig.terminalLines(), QStringList{"first"});
+    }
+
+    void aviationRecordIsOneTerminalLine() {
+        MainWindowRig rig;
+        rig.state.format = OutputFormat::Aviation;
+        rig.window->transmitter().TransmitLine("\x02" "A\rB\x03", 0);
+        QCOMPARE(rig.terminalLines().size(), 1);
+        QCOMPARE(rig.pty.read(5), std::string("\x02" "A\rB\x03"));
+    }
+
+    void commaLocaleKeepsPointInRecords() {
+        if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+            QSKIP("de_DE.UTF-8 locale not installed");
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        {
+            MainWindowRig rig;
+            rig.state.xteMode = XteMode::Value;
+            rig.state.xteValue = 2.5f;
+            rig.state.trackTenths = 905.0f;
+            showAndActivate(*rig.window);
+            QCOMPARE(rig.ui().EB_Value->text(), QString("2,5"));
+            QCOMPARE(rig.ui().EB_Track->text(), QString("90,5"));
+            const std::string rmb = "$GPRMB,A,2.500,L,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*5F";
+            const std::string rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,090.5,061195,7.0,E,A*23";
+            QCOMPARE(rig.readLine1(rmb.size() + rmc.size() + 4), rmb + "\r\n" + rmc + "\r\n");
+        }
+        QLocale::setDefault(QLocale::c());
+        std::setlocale(LC_ALL, "C");
+    }
+
+    void aboutBoxFirstLine() {
+        MainWindowRig rig;
+        rig.ui().About1->trigger();
+        QCOMPARE(rig.box.shown.size(), std::size_t{1});
+        QCOMPARE(rig.box.shown[0].caption, std::string("About"));
+        QVERIFY(rig.box.shown[0].text.rfind("Tarrow Version 7.1.1\r\n", 0) == 0);
+    }
+
+    void exitClosesThePort() {
+        MainWindowRig rig;
+        showAndActivate(*rig.window);
+        const PortHandle h = rig.state.portHandle;
+        rig.ui().Exit1->trigger();
+        QVERIFY(!rig.window->isVisible());
+        QVERIFY(!rig.link.ClosePort(h)); // already closed
+        PosixSerialDevice other([&](const std::string&) { return rig.pty.slavePath; });
+        const PortHandle again = other.open("COM1:");
+        QVERIFY(again != InvalidPort);
+        other.close(again);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
