@@ -21,7 +21,7 @@ enum class CalibrateGroup { CourseGroup, HeadingGroup, TypeGroup, RadioOKbrightG
 
 // What the Calibrate logic needs of its window.
 class CalibrateWindow {
-  public:
+public:
     virtual ~CalibrateWindow() = default;
     virtual std::string text(CalibrateEdit edit) const = 0;
     virtual void setText(CalibrateEdit edit, const std::string& text) = 0;
@@ -40,7 +40,7 @@ class CalibrateWindow {
 // The handlers of the Calibrate dialog: they keep the coupler settings of the state and the
 // window in step and send one "$PZ" sentence per Apply.
 class CalibrateLogic {
-  public:
+public:
     CalibrateLogic(EmulatorState& state, CalibrateWindow& window, Transmitter& transmitter,
                    MessageBoxSeam& messages, SettingsStore& settings);
 
@@ -65,7 +65,7 @@ class CalibrateLogic {
     // True only while FormShow sets the Compatibility box.
     bool presetting() const { return preset; }
 
-  private:
+private:
     bool compatChecked() const;
     void send(CouplerCommand command, std::int32_t value);
     void applyCamlink(std::size_t row);

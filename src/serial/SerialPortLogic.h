@@ -8,7 +8,7 @@ class SettingsStore;
 
 // What the Serial Port dialog's logic needs of its window.
 class SerialPortWindow {
-  public:
+public:
     virtual ~SerialPortWindow() = default;
     // Selected item of GroupPort (port index) and GroupBaud (baud choice); -1 when none.
     virtual int selectedPort() const = 0;
@@ -20,7 +20,7 @@ class SerialPortWindow {
 
 // The handlers of the Serial Port dialog: switch port (persisting it) and baud rate.
 class SerialPortLogic {
-  public:
+public:
     SerialPortLogic(EmulatorState& state, SerialPortWindow& window, SerialLink& link,
                     MessageBoxSeam& messages, SettingsStore& settings);
 
@@ -28,7 +28,7 @@ class SerialPortLogic {
     void BTN_OKClick();
     void BTN_CANCELClick();
 
-  private:
+private:
     // false: the user asked to retry, so the dialog stays as it is.
     bool switchPort(int chosen);
     void persistPort(int chosen);

@@ -20,7 +20,7 @@ using L = CalibrateLogic;
 // A message box that also notes each box in the window's event list, so the order of
 // stay-on-top switches and boxes can be checked.
 class LoggingBox : public FakeMessageBox {
-  public:
+public:
     explicit LoggingBox(std::vector<std::string>& e) : events(e) {}
     MsgResult show(const std::string& text, const std::string& caption, MsgIcon icon,
                    MsgButtons buttons) override {
@@ -33,7 +33,7 @@ class LoggingBox : public FakeMessageBox {
 // Holds the controls' state. With `logic` set it runs a control's handler whenever code
 // changes that control, as some toolkits do; the outcome must not depend on it.
 class FakeCalibrateWindow : public CalibrateWindow {
-  public:
+public:
     std::string text(E e) const override { return texts.at(e); }
     void setText(E e, const std::string& t) override { texts[e] = t; }
     void setEnabled(CalibrateControl c, bool on) override { enabled[c] = on; }
@@ -546,7 +546,7 @@ TEST(CalibrateLogic, CompatibilityBoxWritesTheSettingsFile) {
 }
 
 class RefusingStore : public SettingsStore {
-  public:
+public:
     OpenResult open(bool) override { return OpenResult::Ok; }
     std::optional<std::int32_t> readInt(const std::string&) override { return std::nullopt; }
     bool writeInt(const std::string& name, std::int32_t value) override {

@@ -15,7 +15,7 @@ namespace {
 using Calls = std::vector<std::string>;
 
 class FakePortWindow : public SerialPortWindow {
-  public:
+public:
     int selectedPort() const override { return port; }
     void selectPort(int i) override { port = i; }
     int selectedBaud() const override { return baud; }
@@ -29,7 +29,7 @@ class FakePortWindow : public SerialPortWindow {
 // Notes each value write in the device's call list, so its place between the port calls
 // shows, and passes it on to the real settings file.
 class RecordingStore : public SettingsStore {
-  public:
+public:
     RecordingStore(SettingsStore& s, Calls& c) : inner(s), calls(c) {}
     OpenResult open(bool create) override { return inner.open(create); }
     std::optional<std::int32_t> readInt(const std::string& n) override { return inner.readInt(n); }

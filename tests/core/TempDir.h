@@ -4,7 +4,7 @@
 #include <filesystem>
 
 class TempDir {
-  public:
+public:
     TempDir() {
         char tmpl[] = "/tmp/tarrow-settings-XXXXXX";
         path = ::mkdtemp(tmpl);
