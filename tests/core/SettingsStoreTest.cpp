@@ -6,21 +6,12 @@
 #include "app/SettingsStore.h"
 #include "app/StartupSettings.h"
 #include "core/Fakes.h"
+#include "core/TempDir.h"
 #include "emulator/EmulatorState.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/tarrow-settings-XXXXXX";
-        path = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    fs::path path;
-};
 
 std::string slurp(const fs::path& p) {
     std::ifstream in(p);

@@ -1,0 +1,61 @@
+#include "serial/SerialPortLogic.h"
+
+#include "app/MessageBoxSeam.h"
+#include "app/SettingsStore.h"
+#include "serial/SerialLink.h"
+
+namespace {
+constexpr int PortCount = static_cast<int>(SerialLink::PortNames.size());
+constexpr int BaudChoices = static_cast<int>(SerialLink::BaudRates.size());
+} // namespace
+
+SerialPortLogic::SerialPortLogic(EmulatorState& s, SerialPortWindow& w, SerialLink& l,
+                                 MessageBoxSeam& m, SettingsStore& st)
+    : state(s), window(w), link(l), messages(m), settings(st) {}
+
+void SerialPortLogic::FormShow() {
+    window.selectPort(state.portIndex);
+    window.selectBaud(state.baudChoice);
+}
+
+void SerialPortLogic::persistPort(int chosen) {
+    const SettingsStore::OpenResult opened = settings.open(false);
+    if (opened != SettingsStore::OpenResult::Ok)
+        messages.show(CantOpenMessage(opened), "error", MsgIcon::Error);
+    else if (!settings.writeInt("Port", chosen + 1))
+        messages.show("Can't write Port", "error", MsgIcon::Error);
+}
+
+bool SerialPortLogic::switchPort(int chosen) {
+    const char* name = SerialLink::PortNames[static_cast<std::size_t>(chosen)];
+    // The new port opens while the old one is still open, so a failure leaves the old one.
+    const PortHandle handle = link.OpenPort(name);
+    if (handle == InvalidPort) {
+        const MsgResult answer = messages.show(std::string("Can't open ") + name, "",
+                                               MsgIcon::Warning, MsgButtons::RetryCancel);
+        return answer != MsgResult::Retry;
+    }
+    persistPort(chosen);
+    link.ClosePort(state.portHandle);
+    state.portIndex = static_cast<std::uint8_t>(chosen);
+    state.portHandle = handle;
+    return true;
+}
+
+void SerialPortLogic::BTN_OKClick() {
+    const int chosen = window.selectedPort();
+    // With no item selected there is nothing to switch to: the current port stays.
+    if (chosen >= 0 && chosen < PortCount && chosen != state.portIndex && !switchPort(chosen))
+        return;
+
+    const int baud = window.selectedBaud();
+    if (baud >= 0 && baud < BaudChoices)
+        state.baudChoice = static_cast<std::uint8_t>(baud);
+    link.SetBaud(state.baudChoice == 0 ? SerialLink::AutoBaudIndex(state.format)
+                                       : state.baudChoice);
+    window.closeDialog();
+}
+
+void SerialPortLogic::BTN_CANCELClick() {
+    window.closeDialog();
+}
