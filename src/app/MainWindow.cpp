@@ -2,36 +2,23 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QUrl>
 
 #include "app/MessageBoxSeam.h"
 #include "app/StartupSettings.h"
 #include "emulator/NmeaSentences.h"
-#include "emulator/NumberText.h"
+#include "emulator/WindowActivation.h"
 #include "serial/SerialLink.h"
 #include "ui_MainWindow.h"
 
 namespace {
 constexpr int TerminalFontPixels = 11;
 constexpr int DesignedTerminalHeight = 465;
-
-char localePoint() {
-    const QString point = QLocale().decimalPoint();
-    return point.isEmpty() ? '.' : point.at(0).toLatin1();
-}
-
-QString picture(float value, int decimals) {
-    return QString::fromStdString(FormatPicture(value, decimals, localePoint()));
-}
-
-QString picture(double value, int decimals) {
-    return QString::fromStdString(FormatPicture(value, decimals, localePoint()));
-}
 
 QButtonGroup* groupOf(QObject* owner, std::initializer_list<QAbstractButton*> buttons) {
     auto* group = new QButtonGroup(owner);
@@ -44,7 +31,9 @@ QButtonGroup* groupOf(QObject* owner, std::initializer_list<QAbstractButton*> bu
 
 TMainWin::TMainWin(AppServices& s, QWidget* parent)
     : QMainWindow(parent), services(s), state(s.state), form(std::make_unique<Ui::TMainWin>()),
-      output(s.state, s.link, terminal), tick(s.state, *this, output) {
+      output(s.state, s.link, terminal), tick(s.state, *this, output),
+      simulatorWindow(*this, FlowTimer), simulator(s.state, simulatorWindow, s.messages, s.link),
+      fuelFlow(s.state, simulatorWindow, s.messages, s.link) {
     form->setupUi(this);
     Ui::TMainWin& ui = *form;
 
@@ -103,6 +92,43 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     Timer1.start();
     FlowTimer.setTimerType(Qt::PreciseTimer);
     FlowTimer.setInterval(1000);
+    wireSimulatorPage();
+}
+
+void TMainWin::wireSimulatorPage() {
+    Ui::TMainWin& ui = *form;
+    const auto direction = [](bool up) { return up ? UpDownButton::Up : UpDownButton::Down; };
+    watchEdit(ui.EB_Value, [this] { simulator.EB_ValueExit(); },
+              [this](char k) { simulator.EB_ValueKeyPress(k); });
+    watchEdit(ui.EB_Track, [this] { simulator.EB_TrackExit(); },
+              [this](char k) { simulator.EB_TrackKeyPress(k); });
+    watchEdit(ui.EB_Speed, [this] { simulator.EB_SpeedExit(); },
+              [this](char k) { simulator.EB_SpeedKeypress(k); });
+    watchEdit(ui.EB_Flow, [this] { fuelFlow.EB_FlowExit(); },
+              [this](char k) { fuelFlow.EB_FlowKeyPress(k); });
+    watchEdit(ui.BTN_Course, [this] { simulator.BTN_CourseClick(); }, {});
+    connect(ui.UpDown1, &StepButtons::clicked, this,
+            [this, direction](bool up) { simulator.UpDown1Click(direction(up)); });
+    connect(ui.UpDown2, &StepButtons::clicked, this,
+            [this, direction](bool up) { simulator.UpDown2Click(direction(up)); });
+    connect(ui.UpDown3, &StepButtons::clicked, this,
+            [this, direction](bool up) { simulator.UpDown3Click(direction(up)); });
+    connect(ui.UpDown4, &StepButtons::clicked, this,
+            [this, direction](bool up) { fuelFlow.UpDown4Click(direction(up)); });
+    connect(ui.BTN_Course, &QCheckBox::clicked, this, [this] { simulator.BTN_CourseClick(); });
+    connect(ui.BTN_Heading, &QCheckBox::clicked, this, [this] { simulator.BTN_HeadingClick(); });
+    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this, [this] { fuelFlow.BTN_FlowEnaClick(); });
+    connect(ui.GroupXTE->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
+            [this] { simulator.GroupXTEClick(); });
+    connect(ui.GroupFormat->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
+            [this] { simulator.GroupFormatClick(); });
+    connect(&FlowTimer, &QTimer::timeout, this, [this] { fuelFlow.FlowTimerTimer(); });
+}
+
+void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
+                         std::function<void(char)> keyPress) {
+    editHandlers[edit] = {std::move(exit), std::move(keyPress)};
+    edit->installEventFilter(this);
 }
 
 TMainWin::~TMainWin() = default;
@@ -124,29 +150,7 @@ int TMainWin::currentPage() const { return form->TAB_main->currentIndex(); }
 
 void TMainWin::Timer1Timer() { tick.Timer1Timer(); }
 
-void TMainWin::FormActivate() {
-    Ui::TMainWin& ui = *form;
-    const auto select = [](QGroupBox* group, int index) {
-        if (auto* buttons = group->findChild<QButtonGroup*>())
-            if (QAbstractButton* b = buttons->button(index))
-                b->setChecked(true);
-    };
-    select(ui.GroupFormat, static_cast<int>(state.format));
-    select(ui.GroupXTE, static_cast<int>(state.xteMode));
-    ui.EB_Value->setEnabled(state.xteMode == XteMode::Value);
-    ui.EB_Value->setText(picture(state.xteValue, 1));
-    ui.EB_Track->setText(picture(TrackDegrees(state), 1));
-    ui.EB_Flow->setText(picture(state.fuelFlow, 1));
-    ui.EB_Flow->setEnabled(ui.BTN_FlowEna->isChecked());
-    ui.EB_Speed->setEnabled(ui.BTN_Heading->isChecked());
-    ui.EB_Track->setEnabled(ui.BTN_Heading->isChecked());
-    state.courseOn = ui.BTN_Course->isChecked();
-    state.headingOn = ui.BTN_Heading->isChecked();
-    ui.UpDown_lps->setPosition(static_cast<std::int16_t>(state.recordsPerTick));
-    ui.EDIT_chunks->setText(QString::number(state.recordsPerTick));
-    ui.UpDown_sec->setPosition(1);
-    ui.EDIT_SecPause->setText("1");
-}
+void TMainWin::FormActivate() { ::FormActivate(state, simulatorWindow); }
 
 void TMainWin::FormResize() {
     const int height = form->TerminalWin->height();
@@ -210,6 +214,30 @@ void TMainWin::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    if (const auto it = editHandlers.find(watched); it != editHandlers.end()) {
+        const EditHandlers& h = it->second;
+        switch (event->type()) {
+        case QEvent::FocusOut: {
+            // A message box or another window taking the focus is not the user leaving.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && h.exit)
+                h.exit();
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+            if (h.exit && qobject_cast<QLineEdit*>(watched))
+                h.exit();
+            break;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (h.keyPress && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+                h.keyPress('\r');
+            break;
+        }
+        default:
+            break;
+        }
+    }
     // The terminal gets its final height from the layout after the window's own resize.
     if (watched == form->TerminalWin && event->type() == QEvent::Resize)
         FormResize();

@@ -1,11 +1,16 @@
 #pragma once
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "app/AppServices.h"
+#include "app/QtSimulatorWindow.h"
 #include "app/TerminalWidget.h"
+#include "emulator/FuelFlow.h"
 #include "emulator/OutputTick.h"
+#include "emulator/SimulatorInputs.h"
 #include "serial/TerminalLog.h"
 #include "serial/TransmitLine.h"
 
@@ -51,6 +56,10 @@ protected:
 private:
     void FormResize();
     void openStartupPort();
+    void wireSimulatorPage();
+    // Runs `exit` when the edit is clicked or loses the focus to another control, and
+    // `keyPress` with each typed character.
+    void watchEdit(QWidget* edit, std::function<void()> exit, std::function<void(char)> keyPress);
 
     AppServices& services;
     EmulatorState& state;
@@ -61,5 +70,13 @@ private:
     OutputTick tick;
     QTimer Timer1;
     QTimer FlowTimer;
+    QtSimulatorWindow simulatorWindow;
+    SimulatorInputs simulator;
+    FuelFlow fuelFlow;
+    struct EditHandlers {
+        std::function<void()> exit;
+        std::function<void(char)> keyPress;
+    };
+    std::map<QObject*, EditHandlers> editHandlers;
     bool pauseGuard = false;
 };

@@ -1,0 +1,95 @@
+#include "app/QtSimulatorWindow.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTimer>
+
+#include "app/StepButtons.h"
+
+QtSimulatorWindow::QtSimulatorWindow(QWidget& w, QTimer& t) : mainWindow(w), flowTimer(t) {}
+
+QWidget* QtSimulatorWindow::widget(Control control) const {
+    return mainWindow.findChild<QWidget*>(QString::fromLatin1(ControlName(control)));
+}
+
+std::string QtSimulatorWindow::text(Control edit) const {
+    const auto* e = qobject_cast<QLineEdit*>(widget(edit));
+    return e ? e->text().toStdString() : std::string();
+}
+
+void QtSimulatorWindow::setText(Control edit, const std::string& text) {
+    if (auto* e = qobject_cast<QLineEdit*>(widget(edit)))
+        e->setText(QString::fromStdString(text));
+}
+
+void QtSimulatorWindow::selectAll(Control edit) {
+    if (auto* e = qobject_cast<QLineEdit*>(widget(edit)))
+        e->selectAll();
+}
+
+bool QtSimulatorWindow::toNumber(const std::string& text, double& number) const {
+    bool ok = false;
+    const double value = QLocale().toDouble(QString::fromStdString(text).trimmed(), &ok);
+    if (ok)
+        number = value;
+    return ok;
+}
+
+std::string QtSimulatorWindow::decimalSeparator() const {
+    return QLocale().decimalPoint().toStdString();
+}
+
+void QtSimulatorWindow::setEnabled(Control control, bool enabled) {
+    if (control == Control::FlowTimer) {
+        if (enabled && !flowTimer.isActive())
+            flowTimer.start();
+        else if (!enabled)
+            flowTimer.stop();
+        return;
+    }
+    if (QWidget* w = widget(control))
+        w->setEnabled(enabled);
+}
+
+void QtSimulatorWindow::setFocus(Control control) {
+    if (QWidget* w = widget(control)) {
+        // A radio group takes the focus on its selected item, as a keyboard user expects.
+        if (auto* group = w->findChild<QButtonGroup*>(); group && group->checkedButton())
+            group->checkedButton()->setFocus(Qt::OtherFocusReason);
+        else
+            w->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+bool QtSimulatorWindow::isChecked(Control checkBox) const {
+    const auto* b = qobject_cast<QAbstractButton*>(widget(checkBox));
+    return b && b->isChecked();
+}
+
+int QtSimulatorWindow::itemIndex(Control radioGroup) const {
+    QWidget* w = widget(radioGroup);
+    const auto* group = w ? w->findChild<QButtonGroup*>() : nullptr;
+    return group ? group->checkedId() : -1;
+}
+
+void QtSimulatorWindow::setItemIndex(Control radioGroup, int index) {
+    QWidget* w = widget(radioGroup);
+    auto* group = w ? w->findChild<QButtonGroup*>() : nullptr;
+    if (!group)
+        return;
+    if (QAbstractButton* b = group->button(index))
+        b->setChecked(true); // a programmatic check raises no click
+}
+
+void QtSimulatorWindow::setPosition(Control upDown, int position) {
+    if (auto* s = qobject_cast<StepButtons*>(widget(upDown)))
+        s->setPosition(position);
+}
+
+void QtSimulatorWindow::setTimerPeriod(Control timer, int milliseconds) {
+    if (timer == Control::FlowTimer)
+        flowTimer.setInterval(milliseconds);
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include "emulator/SimulatorWindow.h"
+
+class QWidget;
+class QTimer;
+
+// The Simulator page's controls found by their object names under the main window.
+class QtSimulatorWindow : public SimulatorWindow {
+public:
+    QtSimulatorWindow(QWidget& mainWindow, QTimer& flowTimer);
+
+    std::string text(Control edit) const override;
+    void setText(Control edit, const std::string& text) override;
+    void selectAll(Control edit) override;
+    bool toNumber(const std::string& text, double& number) const override;
+    std::string decimalSeparator() const override;
+    void setEnabled(Control control, bool enabled) override;
+    void setFocus(Control control) override;
+    bool isChecked(Control checkBox) const override;
+    int itemIndex(Control radioGroup) const override;
+    void setItemIndex(Control radioGroup, int index) override;
+    void setPosition(Control upDown, int position) override;
+    void setTimerPeriod(Control timer, int milliseconds) override;
+
+private:
+    QWidget* widget(Control control) const;
+
+    QWidget& mainWindow;
+    QTimer& flowTimer;
+};
