@@ -16,7 +16,8 @@ public:
     void GprmcReadout(std::string_view line);
 
     float PreviousRange = 0.0f;
-    std::int32_t SpeedTimeFactor = 0; // sum of the ticks-per-hour factors since the last computation
+    // The sum of the ticks-per-hour factors since the last computation.
+    std::int32_t SpeedTimeFactor = 0;
 
 private:
     ReadoutWindow& window;

@@ -98,7 +98,8 @@ PlaybackEngine::Step PlaybackEngine::nmeaStep(Tick& t) {
         return Step::EndOfFile;
     const std::string trigger = window.triggerText();
     const std::string_view triggerText(trigger.c_str());
-    if (!triggerText.empty() && std::string_view(line).find(triggerText) != std::string_view::npos) {
+    if (!triggerText.empty() &&
+        std::string_view(line).find(triggerText) != std::string_view::npos) {
         if (useTriggerBudget(t)) {
             file.seek(position);
             return Step::EndTick;

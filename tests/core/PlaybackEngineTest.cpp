@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "core/PlaybackFakes.h"
@@ -77,8 +78,8 @@ void RunCheckFile(const std::string& chkName) {
 }
 
 TEST(PlaybackEngine, RecordedFiles) {
-    for (const char* chk : {"groups_crlf.chk", "groups_lf.chk", "overlong.chk",
-                            "two_records.chk", "one_record_loop.chk"})
+    for (const char* chk : {"groups_crlf.chk", "groups_lf.chk", "overlong.chk", "two_records.chk",
+                            "one_record_loop.chk"})
         RunCheckFile(chk);
 }
 
@@ -128,6 +129,7 @@ TEST(PlaybackEngine, PacingAndEnds) {
         int waits;
         bool openAfter;
     };
+    // clang-format off
     const Row rows[] = {
         {"empty trigger counts lines", Lines({Rmb1, Rmc1, Rmb2}), true, 2, "", false,
          {Sent({Rmb1, Rmc1}), Sent({Rmb2}), ""}, 3, false},
@@ -161,6 +163,7 @@ TEST(PlaybackEngine, PacingAndEnds) {
         {"line longer than the buffer", "\x02" + longLine, false, 25, "", false,
          {"\x02" + longLine}, 0, false},
     };
+    // clang-format on
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         PlaybackRig rig;
@@ -177,6 +180,36 @@ TEST(PlaybackEngine, PacingAndEnds) {
         }
         EXPECT_EQ(rig.sleeper.waits, r.waits);
         EXPECT_EQ(rig.state.fileOpen, r.openAfter);
+    }
+}
+
+// Arbitrary bytes in either mode: every tick ends, without Loop the file always closes, and
+// Aviation replay never sends more bytes than the file holds.
+TEST(PlaybackEngine, ArbitraryFilesEndEveryTick) {
+    std::mt19937 random(20240611);
+    const std::vector<std::string> pieces{"\x02", "\x03", "\r", "\n", "K", "E", "D", "w",
+                                          "$GPRMB,", "$GPRMC,", ",", "1.5", std::string(1, '\0'),
+                                          "\xff", "GPRMB", std::string(140, 'x')};
+    for (int run = 0; run < 300; ++run) {
+        SCOPED_TRACE(run);
+        std::string content;
+        const auto count = random() % 40;
+        for (unsigned i = 0; i < count; ++i)
+            content += pieces[random() % pieces.size()];
+        PlaybackRig rig;
+        rig.setType(random() % 2 == 0);
+        rig.state.loop = random() % 2 == 0;
+        rig.window.budget = static_cast<int>(random() % 5);
+        rig.window.trigger = random() % 2 == 0 ? "GPRMB" : "";
+        ASSERT_TRUE(rig.engine.open(WriteTempFile("arbitrary.bin", content)));
+        // Without Loop each tick moves on through the file, so it must close in time.
+        const std::size_t ticks = rig.state.loop ? 3 : content.size() + 2;
+        for (std::size_t t = 0; t < ticks && rig.state.fileOpen; ++t)
+            rig.tick();
+        EXPECT_EQ(rig.state.fileOpen, rig.state.loop);
+        if (!rig.state.loop && !rig.state.fileTypeNmea) {
+            EXPECT_LE(rig.device.written.size(), content.size());
+        }
     }
 }
 
