@@ -1,0 +1,90 @@
+#include "playback/FilePage.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "playback/PlaybackEngine.h"
+
+int WholeNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min<long long>(value * 10 + (text[i] - '0'), INT_MAX);
+    return static_cast<int>(negative ? -value : value);
+}
+
+FilePage::FilePage(EmulatorState& s, FilePageWindow& w, PlaybackEngine& e)
+    : state(s), window(w), engine(e) {}
+
+void FilePage::BTN_OpenFileClick() {
+    if (engine.isOpen() || state.fileOpen) {
+        engine.close();
+        return;
+    }
+    const auto path = window.runOpenDialog(OpenDialogFilter, 1);
+    if (!path)
+        return;
+    engine.open(*path); // a file that cannot be opened is ignored without a message
+}
+
+void FilePage::RadioGroupFileTypeClick() {
+    state.fileTypeNmea = window.fileTypeItem() == 0;
+    if (state.fileTypeNmea) {
+        // Stored as v2 so that the Format handler sees a change and applies the NMEA baud rate.
+        state.format = OutputFormat::NmeaV2;
+        window.selectFormatItem(static_cast<int>(OutputFormat::NmeaV3));
+    } else {
+        state.format = OutputFormat::Aviation;
+        window.selectFormatItem(static_cast<int>(OutputFormat::Aviation));
+    }
+    window.GroupFormatClick();
+}
+
+void FilePage::TAB_mainChange() {
+    if (window.currentPage() == 0) {
+        // The Pause command inverts it again, so paused ends as saved and the controls show it.
+        state.paused = !SavedPause;
+        window.MNU_PauseClick();
+        return;
+    }
+    window.selectFileTypeItem(state.fileTypeNmea ? 0 : 1);
+    RadioGroupFileTypeClick();
+    window.setChunksText(std::to_string(window.recordsPerTickPosition()));
+    SavedPause = state.paused;
+    state.paused = false;
+    window.MNU_PauseClick();
+    window.setLoopChecked(state.loop);
+    window.GroupFormatClick();
+}
+
+void FilePage::CheckBoxLoopClick() { state.loop = window.loopChecked(); }
+
+void FilePage::UpDown_lpsClick() {
+    window.setChunksText(std::to_string(window.recordsPerTickPosition()));
+}
+
+void FilePage::EDIT_chunksChange() {
+    const int n = WholeNumber(window.chunksText());
+    if (n >= 1)
+        window.setRecordsPerTickPosition(std::min(n, 100));
+}
+
+void FilePage::UpDown_secClick() {
+    window.setSecPauseText(std::to_string(window.pauseSecondsPosition()));
+    state.intervalPending = true;
+}
+
+void FilePage::EDIT_SecPauseChange() {
+    const int n = WholeNumber(window.secPauseText());
+    if (n >= 1 && n <= 99)
+        window.setPauseSecondsPosition(n);
+    else
+        window.setSecPauseText(std::to_string(window.pauseSecondsPosition()));
+}

@@ -1,0 +1,191 @@
+#include "playback/PlaybackEngine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "playback/AviationFieldTable.h"
+#include "playback/PlaybackWindow.h"
+#include "playback/Sleeper.h"
+#include "serial/TransmitLine.h"
+
+namespace {
+
+constexpr char Stx = 0x02;
+constexpr char Etx = 0x03;
+constexpr char Lf = 0x0A;
+constexpr char Cr = 0x0D;
+
+// Room for the gathered bytes; the last byte of the buffer is kept for a terminator.
+constexpr int GatherCapacity = PlaybackEngine::LineBufferSize - 1;
+
+// A value starts right after the letter at the start of the buffer, so it always fits.
+static_assert(1 + MaxAviationFieldWidth <= GatherCapacity);
+
+} // namespace
+
+PlaybackEngine::PlaybackEngine(EmulatorState& s, PlaybackWindow& w, Transmitter& t, Sleeper& sl)
+    : state(s), window(w), transmitter(t), sleeper(sl), nmeaReadout(w) {}
+
+bool PlaybackEngine::open(const std::string& path) {
+    // Text or binary makes no difference here: the lines are cut at their first CR or LF.
+    PlaybackFile opened;
+    if (!opened.open(path))
+        return false;
+    file.swap(opened);
+    state.fileOpen = true;
+    window.setOpenFileCaption("Close file");
+    window.setFileNameText(std::filesystem::path(path).filename().string());
+    return true;
+}
+
+void PlaybackEngine::close() {
+    state.fileOpen = false;
+    file.close();
+    window.setOpenFileCaption("Open file");
+    window.setFileNameText("");
+}
+
+void PlaybackEngine::PlaybackTick() {
+    if (!file.isOpen())
+        return;
+    file.refresh();
+    Tick t;
+    // 0 means no limit; a negative position, which the controls never give, is taken as 0.
+    t.recordBudget = std::max(0, window.recordsPerTickPosition());
+    for (;;) {
+        const Step step = state.fileTypeNmea ? nmeaStep(t) : aviationStep(t);
+        if (step == Step::EndTick)
+            return;
+        if (step == Step::EndOfFile && !endOfFile(t))
+            return;
+    }
+}
+
+bool PlaybackEngine::useRecordBudget(Tick& t) {
+    if (t.recordBudget == 0)
+        return false;
+    t.budgetUsed = true;
+    return --t.recordBudget == 0;
+}
+
+bool PlaybackEngine::useTriggerBudget(Tick& t) {
+    t.budgetUsed = true;
+    return --t.triggerBudget == 0;
+}
+
+// True to carry on with the next step in this tick.
+bool PlaybackEngine::endOfFile(Tick& t) {
+    t.length = 0;
+    if (!state.loop) {
+        close();
+        return false;
+    }
+    file.rewind();
+    // A whole pass over the file that used no budget would be repeated for ever.
+    if (t.rewound && !t.budgetUsed)
+        return false;
+    t.rewound = true;
+    t.budgetUsed = false;
+    return true;
+}
+
+PlaybackEngine::Step PlaybackEngine::nmeaStep(Tick& t) {
+    const long position = file.tell();
+    char* line = t.line.data();
+    if (!file.readLine(line, MaxNmeaLineChars))
+        return Step::EndOfFile;
+    const std::string trigger = window.triggerText();
+    const std::string_view triggerText(trigger.c_str());
+    if (!triggerText.empty() &&
+        std::string_view(line).find(triggerText) != std::string_view::npos) {
+        if (useTriggerBudget(t)) {
+            file.seek(position);
+            return Step::EndTick;
+        }
+    }
+    HandleNmeaLine(line);
+    return useRecordBudget(t) ? Step::EndTick : Step::Continue;
+}
+
+void PlaybackEngine::HandleNmeaLine(char* line) {
+    line[std::strcspn(line, "\r\n")] = '\0';
+    if (std::strncmp(line, "$GPRMB", 6) == 0) {
+        transmitter.TransmitLine(line, 0);
+        nmeaReadout.GprmbReadout(line);
+    } else if (std::strncmp(line, "$GPRMC", 6) == 0) {
+        transmitter.TransmitLine(line, 0);
+        nmeaReadout.GprmcReadout(line);
+    }
+    sleeper.wait10ms();
+}
+
+void PlaybackEngine::sendGathered(Tick& t) {
+    if (t.length > 0)
+        transmitter.TransmitLine(t.line.data(), t.length);
+    t.length = 0;
+}
+
+void PlaybackEngine::gather(Tick& t, char byte) {
+    // A line too long for the buffer leaves in pieces rather than losing bytes.
+    if (t.length >= GatherCapacity)
+        sendGathered(t);
+    t.line[static_cast<std::size_t>(t.length++)] = byte;
+}
+
+PlaybackEngine::Step PlaybackEngine::aviationStep(Tick& t) {
+    const int read = file.readByte();
+    if (t.scan == AviationScanState::FieldValue) {
+        // A value is counted, not delimited; the end of the file reads as 0xFF until it is full.
+        gather(t, static_cast<char>(read < 0 ? 0xFF : read));
+        if (++t.valueCount == t.field->width) {
+            if (t.field->handler != nullptr)
+                t.field->handler(window, t.line.data() + t.valueStart, t.field->width,
+                                 t.field->scale);
+            t.scan = AviationScanState::LineRest;
+        }
+        return Step::Continue;
+    }
+    if (read < 0)
+        return Step::EndOfFile;
+    const char byte = static_cast<char>(read);
+    switch (byte) {
+    case Stx:
+        if (useTriggerBudget(t)) {
+            file.unreadByte(read);
+            return Step::EndTick;
+        }
+        transmitter.TransmitLine(&byte, 1);
+        t.length = 0;
+        t.scan = AviationScanState::LineStart;
+        break;
+    case Etx:
+        transmitter.TransmitLine(&byte, 1);
+        t.scan = AviationScanState::OutsideRecord;
+        break;
+    case Lf:
+        break;
+    case Cr:
+        gather(t, byte);
+        sendGathered(t);
+        t.scan = AviationScanState::LineStart;
+        if (useRecordBudget(t))
+            return Step::EndTick;
+        break;
+    default:
+        gather(t, byte);
+        if (t.scan == AviationScanState::LineStart) {
+            t.field = FindAviationField(static_cast<unsigned char>(read));
+            if (t.field != nullptr) {
+                t.valueStart = t.length;
+                t.valueCount = 0;
+                t.scan = AviationScanState::FieldValue;
+            } else {
+                t.scan = AviationScanState::LineRest;
+            }
+        }
+        break;
+    }
+    return Step::Continue;
+}
