@@ -33,7 +33,11 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     : QMainWindow(parent), services(s), state(s.state), form(std::make_unique<Ui::TMainWin>()),
       output(s.state, s.link, terminal), tick(s.state, *this, output),
       simulatorWindow(*this, FlowTimer), simulator(s.state, simulatorWindow, s.messages, s.link),
-      fuelFlow(s.state, simulatorWindow, s.messages, s.link) {
+      fuelFlow(s.state, simulatorWindow, s.messages, s.link),
+      fileWindow(
+          *form, [this] { MNU_PauseClick(); }, [this] { simulator.GroupFormatClick(); },
+          RunQtOpenDialog),
+      engine(s.state, fileWindow, output, sleeper), filePage(s.state, fileWindow, engine) {
     form->setupUi(this);
     Ui::TMainWin& ui = *form;
 
@@ -93,6 +97,23 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     FlowTimer.setTimerType(Qt::PreciseTimer);
     FlowTimer.setInterval(1000);
     wireSimulatorPage();
+    wireFilePage();
+    tick.setPlayback(&engine);
+}
+
+void TMainWin::wireFilePage() {
+    Ui::TMainWin& ui = *form;
+    connect(ui.BTN_OpenFile, &QPushButton::clicked, this, [this] { filePage.BTN_OpenFileClick(); });
+    connect(ui.TAB_main, &QTabWidget::currentChanged, this, [this] { filePage.TAB_mainChange(); });
+    connect(ui.RadioGroupFileType->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
+            [this] { filePage.RadioGroupFileTypeClick(); });
+    connect(ui.CheckBoxLoop, &QCheckBox::clicked, this, [this] { filePage.CheckBoxLoopClick(); });
+    connect(ui.UpDown_lps, &StepButtons::clicked, this, [this] { filePage.UpDown_lpsClick(); });
+    connect(ui.EDIT_chunks, &QLineEdit::textChanged, this,
+            [this] { filePage.EDIT_chunksChange(); });
+    connect(ui.UpDown_sec, &StepButtons::clicked, this, [this] { filePage.UpDown_secClick(); });
+    connect(ui.EDIT_SecPause, &QLineEdit::textChanged, this,
+            [this] { filePage.EDIT_SecPauseChange(); });
 }
 
 void TMainWin::wireSimulatorPage() {

@@ -6,11 +6,15 @@
 #include <memory>
 
 #include "app/AppServices.h"
+#include "app/QtFilePageWindow.h"
 #include "app/QtSimulatorWindow.h"
 #include "app/TerminalWidget.h"
 #include "emulator/FuelFlow.h"
 #include "emulator/OutputTick.h"
 #include "emulator/SimulatorInputs.h"
+#include "playback/FilePage.h"
+#include "playback/PlaybackEngine.h"
+#include "playback/Sleeper.h"
 #include "serial/TerminalLog.h"
 #include "serial/TransmitLine.h"
 
@@ -26,6 +30,9 @@ public:
     ~TMainWin() override;
 
     Ui::TMainWin& ui() { return *form; }
+    // The open-file dialog of the File page; tests put their own chooser here.
+    QtFilePageWindow::OpenDialog& openDialog() { return fileWindow.openDialog; }
+    PlaybackEngine& playback() { return engine; }
     Transmitter& transmitter() { return output; }
     TerminalLog& terminalLog() { return terminal; }
     QTimer& timer1() { return Timer1; }
@@ -57,6 +64,7 @@ private:
     void FormResize();
     void openStartupPort();
     void wireSimulatorPage();
+    void wireFilePage();
     // Runs `exit` when the edit is clicked or loses the focus to another control, and
     // `keyPress` with each typed character.
     void watchEdit(QWidget* edit, std::function<void()> exit, std::function<void(char)> keyPress);
@@ -73,6 +81,10 @@ private:
     QtSimulatorWindow simulatorWindow;
     SimulatorInputs simulator;
     FuelFlow fuelFlow;
+    ThreadSleeper sleeper;
+    QtFilePageWindow fileWindow;
+    PlaybackEngine engine;
+    FilePage filePage;
     struct EditHandlers {
         std::function<void()> exit;
         std::function<void(char)> keyPress;

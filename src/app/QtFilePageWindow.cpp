@@ -1,0 +1,83 @@
+#include "app/QtFilePageWindow.h"
+
+#include <QButtonGroup>
+#include <QFileDialog>
+
+#include "ui_MainWindow.h"
+
+namespace {
+void selectItem(QWidget* group, int item) {
+    if (auto* buttons = group->findChild<QButtonGroup*>())
+        if (QAbstractButton* b = buttons->button(item))
+            b->setChecked(true);
+}
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+} // namespace
+
+QtFilePageWindow::QtFilePageWindow(Ui::TMainWin& u, std::function<void()> p,
+                                   std::function<void()> g, OpenDialog d)
+    : openDialog(std::move(d)), ui(u), pause(std::move(p)), groupFormat(std::move(g)) {}
+
+void QtFilePageWindow::setRangeText(const std::string& t) { ui.EDIT_range->setText(qs(t)); }
+void QtFilePageWindow::setSpeedText(const std::string& t) { ui.EDIT_speed->setText(qs(t)); }
+void QtFilePageWindow::setCalculatedSpeedText(const std::string& t) {
+    ui.EDIT_calc_spd->setText(qs(t));
+}
+void QtFilePageWindow::setWaypointIdText(const std::string& t) {
+    // The identifier is bytes from a file; show them as Latin-1 rather than guess UTF-8.
+    ui.EDIT_WaypointID->setText(QString::fromLatin1(t.data(), static_cast<qsizetype>(t.size())));
+}
+int QtFilePageWindow::pauseSecondsPosition() const { return ui.UpDown_sec->position(); }
+int QtFilePageWindow::recordsPerTickPosition() const { return ui.UpDown_lps->position(); }
+std::string QtFilePageWindow::triggerText() const {
+    return ui.EDIT_trigger->text().toLatin1().toStdString();
+}
+void QtFilePageWindow::setOpenFileCaption(const std::string& t) {
+    ui.BTN_OpenFile->setText(qs(t));
+}
+void QtFilePageWindow::setFileNameText(const std::string& t) { ui.FileName->setText(qs(t)); }
+
+int QtFilePageWindow::currentPage() const { return ui.TAB_main->currentIndex(); }
+int QtFilePageWindow::fileTypeItem() const {
+    const auto* buttons = ui.RadioGroupFileType->findChild<QButtonGroup*>();
+    return buttons ? buttons->checkedId() : -1;
+}
+void QtFilePageWindow::selectFileTypeItem(int item) { selectItem(ui.RadioGroupFileType, item); }
+void QtFilePageWindow::selectFormatItem(int item) { selectItem(ui.GroupFormat, item); }
+bool QtFilePageWindow::loopChecked() const { return ui.CheckBoxLoop->isChecked(); }
+void QtFilePageWindow::setLoopChecked(bool checked) { ui.CheckBoxLoop->setChecked(checked); }
+void QtFilePageWindow::setRecordsPerTickPosition(int position) {
+    ui.UpDown_lps->setPosition(position);
+}
+std::string QtFilePageWindow::chunksText() const { return ui.EDIT_chunks->text().toStdString(); }
+void QtFilePageWindow::setChunksText(const std::string& t) { ui.EDIT_chunks->setText(qs(t)); }
+void QtFilePageWindow::setPauseSecondsPosition(int position) {
+    ui.UpDown_sec->setPosition(position);
+}
+std::string QtFilePageWindow::secPauseText() const {
+    return ui.EDIT_SecPause->text().toStdString();
+}
+void QtFilePageWindow::setSecPauseText(const std::string& t) { ui.EDIT_SecPause->setText(qs(t)); }
+
+std::optional<std::string> QtFilePageWindow::runOpenDialog(const std::string& filter,
+                                                           int filterIndex) {
+    return openDialog ? openDialog(filter, filterIndex) : std::nullopt;
+}
+
+std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex) {
+    // "Text files (*.txt)|*.txt|All files (*.*)|*.*" names each filter with its pattern in it.
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i];
+    QFileDialog dialog(nullptr, QObject::tr("Open"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly, true);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[filterIndex - 1]);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
