@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/AppServices.h"
+#include "BenchDevices.h"
 #include "app/MessageBoxSeam.h"
 #include "app/MainWindow.h"
 #include "app/SettingsStore.h"
@@ -17,27 +18,6 @@
 #include "serial/SerialLink.h"
 
 namespace {
-// Accepts every write at once, so the figures show the timer and the tick, not a line.
-class SinkDevice : public SerialDevice {
-public:
-    PortHandle open(const std::string&) override { return 3; }
-    bool getLineState(PortHandle, LineState& out) override { return (out = line, true); }
-    bool setLineState(PortHandle, const LineState& s) override { return (line = s, true); }
-    bool getTimeouts(PortHandle, Timeouts&) override { return true; }
-    bool setTimeouts(PortHandle, const Timeouts&) override { return true; }
-    bool lineControl(PortHandle, LineControl) override { return true; }
-    bool write(PortHandle, const std::uint8_t*, std::size_t) override { return true; }
-    bool close(PortHandle) override { return true; }
-    LineState line{4800};
-};
-
-class SilentBoxes : public MessageBoxSeam {
-public:
-    MsgResult show(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
-        return MsgResult::Ok;
-    }
-};
-
 double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
     const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
