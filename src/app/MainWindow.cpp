@@ -3,6 +3,9 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QShowEvent>
+#include <QTabBar>
+#include <algorithm>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -63,6 +66,7 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
         edit->setText(t.toUpper());
         edit->setCursorPosition(cursor);
     });
+    fitRightColumn();
     ui.StatusBar1->setFixedHeight(19);
     ui.StatusBar1->setSizeGripEnabled(true);
 
@@ -154,6 +158,18 @@ void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
 
 TMainWin::~TMainWin() = default;
 
+void TMainWin::fitRightColumn() {
+    // The page column is 105 pixels wide by design; a wider font would clip the page tabs and
+    // captions, so it grows just enough for them.
+    Ui::TMainWin& ui = *form;
+    int needed = ui.TAB_main->tabBar()->sizeHint().width();
+    for (QWidget* page : {ui.SimulatorTab, ui.FileTab})
+        needed = std::max(needed, page->minimumSizeHint().width());
+    const int width = std::max(105, needed + 4);
+    ui.RightColumn->setFixedWidth(width);
+    resize(this->width() + width - 105, height());
+}
+
 void TMainWin::openStartupPort() {
     const char* name = SerialLink::PortNames[state.portIndex % SerialLink::PortNames.size()];
     state.portHandle = services.link.OpenPort(name);
@@ -221,6 +237,13 @@ void TMainWin::About1Click() {
                            "GPS receiver emulator for the bench\r\n"
                            "Brackwater Associates",
                            "About", MsgIcon::Information);
+}
+
+void TMainWin::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The first display activates the window; without a window manager no activation comes.
+    if (!event->spontaneous() && !isActiveWindow())
+        FormActivate();
 }
 
 void TMainWin::changeEvent(QEvent* event) {

@@ -55,6 +55,7 @@ public slots:
     void Timer1Timer();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +64,7 @@ protected:
 private:
     void FormResize();
     void openStartupPort();
+    void fitRightColumn();
     void wireSimulatorPage();
     void wireFilePage();
     // Runs `exit` when the edit is clicked or loses the focus to another control, and
