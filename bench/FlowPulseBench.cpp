@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "BenchDevices.h"
+#include "BenchSupport.h"
 #include "app/AppServices.h"
 #include "app/MainWindow.h"
 #include "app/SettingsStore.h"
@@ -19,25 +19,14 @@
 #include "serial/SerialLink.h"
 #include "ui_MainWindow.h"
 
-namespace {
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
-}
-} // namespace
-
 int main(int argc, char* argv[]) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir config;
-    FileSettingsStore settings(config.path().toStdString());
-    SinkDevice device;
-    SilentBoxes boxes;
-    EmulatorState state;
-    SerialLink link(state, device, boxes);
-    AppServices services{state, link, settings, boxes};
-    TMainWin window(services);
+    BenchServices bench(config.path().toStdString());
+    SinkDevice& device = bench.device;
+    TMainWin window(bench.services);
     window.show();
     window.FormActivate();
     window.ui().MNU_Pause->trigger(); // records off; the pulses do not care

@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "BenchDevices.h"
+#include "BenchSupport.h"
 #include "emulator/EmulatorState.h"
 #include "playback/PlaybackEngine.h"
 #include "playback/PlaybackWindow.h"

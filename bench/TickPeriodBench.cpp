@@ -10,20 +10,12 @@
 #include <vector>
 
 #include "app/AppServices.h"
-#include "BenchDevices.h"
+#include "BenchSupport.h"
 #include "app/MessageBoxSeam.h"
 #include "app/MainWindow.h"
 #include "app/SettingsStore.h"
 #include "emulator/EmulatorState.h"
 #include "serial/SerialLink.h"
-
-namespace {
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const auto i = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-    return v[i];
-}
-} // namespace
 
 int main(int argc, char* argv[]) {
     const int ticks = argc > 1 ? std::max(2, std::atoi(argv[1])) : 30;
@@ -31,13 +23,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir config;
-    FileSettingsStore settings(config.path().toStdString());
-    SinkDevice device;
-    SilentBoxes boxes;
-    EmulatorState state;
-    SerialLink link(state, device, boxes);
-    AppServices services{state, link, settings, boxes};
-    TMainWin window(services);
+    BenchServices bench(config.path().toStdString());
+    TMainWin window(bench.services);
     window.show();
     window.FormActivate();
     window.timer1().setInterval(periodMs);

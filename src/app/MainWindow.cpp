@@ -60,7 +60,6 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     ui.UpDown_lps->setPosition(25);
     ui.UpDown_sec->setRange(1, 100);
     ui.UpDown_sec->setPosition(1);
-    ui.EDIT_trigger->setValidator(nullptr);
     connect(ui.EDIT_trigger, &QLineEdit::textEdited, this, [edit = ui.EDIT_trigger](const QString& t) {
         const int cursor = edit->cursorPosition();
         edit->setText(t.toUpper());

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "core/Fakes.h"
+#include "emulator/FuelFlow.h"
+#include "emulator/SimulatorInputs.h"
+#include "serial/SerialLink.h"
+
 #include "emulator/SimulatorWindow.h"
 
 class FakeSimulatorWindow : public SimulatorWindow {
@@ -65,4 +70,15 @@ public:
     std::map<Control, int> items;
     std::string separator = ".";
     std::vector<std::string> log;
+};
+
+// The Simulator page's logic over the fake window, a fake serial device and recorded boxes.
+struct SimulatorRig {
+    EmulatorState state;
+    FakeSimulatorWindow window;
+    FakeMessageBox box;
+    FakeSerialDevice device;
+    SerialLink link{state, device, box};
+    SimulatorInputs inputs{state, window, box, link};
+    FuelFlow flow{state, window, box, link};
 };

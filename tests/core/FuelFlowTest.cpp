@@ -9,14 +9,7 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-struct Rig {
-    EmulatorState state;
-    FakeSimulatorWindow window;
-    FakeMessageBox box;
-    FakeSerialDevice device;
-    SerialLink link{state, device, box};
-    FuelFlow flow{state, window, box, link};
-};
+using Rig = SimulatorRig;
 
 TEST(FuelFlow, ValueIsClampedAndSetsThePeriod) {
     struct Row {

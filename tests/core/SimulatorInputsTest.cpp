@@ -12,14 +12,7 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-struct Rig {
-    EmulatorState state;
-    FakeSimulatorWindow window;
-    FakeMessageBox box;
-    FakeSerialDevice device;
-    SerialLink link{state, device, box};
-    SimulatorInputs inputs{state, window, box, link};
-};
+using Rig = SimulatorRig;
 
 TEST(SimulatorInputs, TrackIsTruncatedToTenthsAndWrapped) {
     struct Row {

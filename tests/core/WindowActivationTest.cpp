@@ -74,12 +74,8 @@ TEST(WindowActivation, RewritesControlsFromTheState) {
 }
 
 TEST(WindowActivation, OneDecimalShownIsWhatTheNextReadStores) {
-    EmulatorState state;
-    FakeSimulatorWindow window;
-    FakeMessageBox box;
-    FakeSerialDevice device;
-    SerialLink link{state, device, box};
-    SimulatorInputs inputs{state, window, box, link};
+    SimulatorRig rig;
+    auto& [state, window, box, device, link, inputs, flow] = rig;
     state.xteValue = 1.25f;
     FormActivate(state, window);
     EXPECT_EQ(window.texts[Control::EB_Value], "1.3");

@@ -1,10 +1,16 @@
 #pragma once
-// Serial devices and message boxes for the measuring programs: nothing reaches hardware.
+// What the measuring programs share: devices that reach no hardware, and a percentile.
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <vector>
 
+#include "app/AppServices.h"
 #include "app/MessageBoxSeam.h"
+#include "app/SettingsStore.h"
+#include "emulator/EmulatorState.h"
 #include "serial/SerialDevice.h"
+#include "serial/SerialLink.h"
 
 class SinkDevice : public SerialDevice {
 public:
@@ -35,3 +41,19 @@ public:
         return MsgResult::Ok;
     }
 };
+
+// Everything the real main window is built on, with settings in a directory of the caller's.
+struct BenchServices {
+    explicit BenchServices(const std::filesystem::path& configDir) : settings(configDir) {}
+    EmulatorState state;
+    SinkDevice device;
+    SilentBoxes boxes;
+    SerialLink link{state, device, boxes};
+    FileSettingsStore settings;
+    AppServices services{state, link, settings, boxes};
+};
+
+inline double percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5)];
+}
