@@ -25,6 +25,8 @@ public:
     TerminalLog& terminalLog() { return terminal; }
     QTimer& timer1() { return Timer1; }
     QTimer& flowTimer() { return FlowTimer; }
+    // The Calibrate and Serial Port dialogs that the Edit and Setup menus show.
+    void setDialogs(QWidget* calibrate, QWidget* serialPort);
 
     // OutputTickWindow
     int pauseSecondsPosition() const override;
@@ -62,4 +64,6 @@ private:
     QTimer Timer1;
     QTimer FlowTimer;
     bool pauseGuard = false;
+    QWidget* calibrateDialog = nullptr;
+    QWidget* serialPortDialog = nullptr;
 };
