@@ -205,9 +205,27 @@ void TMainWin::MNU_PauseClick() {
 
 void TMainWin::MNU_ClearScreenClick() { terminalView->clearLines(); }
 
-void TMainWin::MNU_CalibrateClick() {}
+void TMainWin::setDialogs(QWidget* calibrate, QWidget* serialPort) {
+    calibrateDialog = calibrate;
+    serialPortDialog = serialPort;
+}
 
-void TMainWin::SerialPort1Click() {}
+void TMainWin::MNU_CalibrateClick() {
+    // Modeless: a dialog already showing only comes to the front.
+    if (!calibrateDialog)
+        return;
+    calibrateDialog->show();
+    calibrateDialog->raise();
+    calibrateDialog->activateWindow();
+}
+
+void TMainWin::SerialPort1Click() {
+    if (!serialPortDialog)
+        return;
+    serialPortDialog->show();
+    serialPortDialog->raise();
+    serialPortDialog->activateWindow();
+}
 
 void TMainWin::Exit1Click() { close(); }
 

@@ -37,6 +37,8 @@ public:
     TerminalLog& terminalLog() { return terminal; }
     QTimer& timer1() { return Timer1; }
     QTimer& flowTimer() { return FlowTimer; }
+    // The Calibrate and Serial Port dialogs that the Edit and Setup menus show.
+    void setDialogs(QWidget* calibrate, QWidget* serialPort);
 
     // OutputTickWindow
     int pauseSecondsPosition() const override;
@@ -93,4 +95,6 @@ private:
     };
     std::map<QObject*, EditHandlers> editHandlers;
     bool pauseGuard = false;
+    QWidget* calibrateDialog = nullptr;
+    QWidget* serialPortDialog = nullptr;
 };

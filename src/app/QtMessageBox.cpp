@@ -5,7 +5,8 @@
 
 MsgResult QtMessageBox::show(const std::string& text, const std::string& caption, MsgIcon icon,
                              MsgButtons buttons) {
-    QMessageBox box;
+    // Owned by the active window, so a box raised from a stay-on-top dialog shows above it.
+    QMessageBox box(QApplication::activeWindow());
     box.setText(QString::fromStdString(text));
     box.setWindowTitle(caption.empty() ? QApplication::applicationDisplayName()
                                        : QString::fromStdString(caption));

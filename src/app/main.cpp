@@ -5,9 +5,11 @@
 #include "app/MainWindow.h"
 #include "app/QtMessageBox.h"
 #include "app/SettingsStore.h"
+#include "coupler/CalibrateDialog.h"
 #include "emulator/EmulatorState.h"
 #include "serial/PosixSerialDevice.h"
 #include "serial/SerialLink.h"
+#include "serial/SerialPortDialog.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -22,6 +24,9 @@ int main(int argc, char* argv[]) {
         SerialLink link(state, device, messages);
         AppServices services{state, link, settings, messages};
         TMainWin mainWin(services);
+        TCalibrate calibrate(services, mainWin.transmitter());
+        TFRM_SerialPort serialPort(services);
+        mainWin.setDialogs(&calibrate, &serialPort);
         mainWin.show();
         return app.exec();
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #pragma once
 // Test doubles for the seams of the core: serial device, message boxes, terminal.
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ public:
     MsgResult show(const std::string& text, const std::string& caption, MsgIcon icon,
                    MsgButtons buttons) override {
         shown.push_back({text, caption, icon, buttons});
+        if (whileShown)
+            whileShown();
         if (answers.empty())
             return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
         const MsgResult r = answers.front();
@@ -28,6 +31,7 @@ public:
     }
     std::vector<RecordedMessage> shown;
     std::deque<MsgResult> answers; // given in order; Ok/Cancel once they run out
+    std::function<void()> whileShown; // looks at the windows while a box is up
 };
 
 // Records every call as a line of text, in order, and can be told to fail any of them.

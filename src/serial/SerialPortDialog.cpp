@@ -1,0 +1,90 @@
+#include "serial/SerialPortDialog.h"
+
+#include <QButtonGroup>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QScreen>
+#include <QShowEvent>
+
+#include "app/SettingsStore.h"
+#include "serial/SerialLink.h"
+#include "ui_SerialPortDialog.h"
+
+namespace {
+
+QButtonGroup* groupOf(QObject* owner, const char* name,
+                      std::initializer_list<QAbstractButton*> buttons) {
+    auto* group = new QButtonGroup(owner);
+    group->setObjectName(name);
+    int id = 0;
+    for (QAbstractButton* b : buttons)
+        group->addButton(b, id++);
+    return group;
+}
+
+} // namespace
+
+TFRM_SerialPort::TFRM_SerialPort(AppServices& s, QWidget* parent)
+    : QDialog(parent), services(s), form(std::make_unique<Ui::TFRM_SerialPort>()),
+      logic(s.state, *this, s.link, s.messages, s.settings) {
+    form->setupUi(this);
+    Ui::TFRM_SerialPort& ui = *form;
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setFixedSize(size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    ports = groupOf(this, "GroupPortButtons", {ui.PortRow0, ui.PortRow1, ui.PortRow2, ui.PortRow3});
+    bauds = groupOf(this, "GroupBaudButtons", {ui.BaudRow0, ui.BaudRow1, ui.BaudRow2, ui.BaudRow3});
+
+    connect(ui.BTN_OK, &QPushButton::clicked, this, &TFRM_SerialPort::BTN_OKClick);
+    connect(ui.BTN_CANCEL, &QPushButton::clicked, this, &TFRM_SerialPort::BTN_CANCELClick);
+}
+
+TFRM_SerialPort::~TFRM_SerialPort() = default;
+
+int TFRM_SerialPort::selectedPort() const { return ports->checkedId(); }
+
+void TFRM_SerialPort::selectPort(int index) {
+    if (QAbstractButton* b = ports->button(index))
+        b->setChecked(true);
+}
+
+int TFRM_SerialPort::selectedBaud() const { return bauds->checkedId(); }
+
+void TFRM_SerialPort::selectBaud(int choice) {
+    if (QAbstractButton* b = bauds->button(choice))
+        b->setChecked(true);
+}
+
+void TFRM_SerialPort::closeDialog() { hide(); }
+
+void TFRM_SerialPort::showDevicePaths() {
+    // The user sees COM1..COM4; the tool tip says which device each one is here.
+    for (QAbstractButton* b : ports->buttons()) {
+        const char* name = SerialLink::PortNames[static_cast<std::size_t>(ports->id(b))];
+        const std::string path = services.settings.devicePath(name);
+        b->setToolTip(QString("%1 opens %2").arg(name, QString::fromStdString(path)));
+    }
+}
+
+void TFRM_SerialPort::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (showing)
+        return;
+    showing = true;
+    showDevicePaths();
+    FormShow();
+}
+
+void TFRM_SerialPort::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        showing = false;
+}
+
+void TFRM_SerialPort::reject() { BTN_CANCELClick(); }
+
+void TFRM_SerialPort::FormShow() { logic.FormShow(); }
+void TFRM_SerialPort::BTN_OKClick() { logic.BTN_OKClick(); }
+void TFRM_SerialPort::BTN_CANCELClick() { logic.BTN_CANCELClick(); }

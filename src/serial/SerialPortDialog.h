@@ -1,0 +1,52 @@
+#pragma once
+#include <QDialog>
+#include <memory>
+
+#include "app/AppServices.h"
+#include "serial/SerialPortLogic.h"
+
+class QButtonGroup;
+
+namespace Ui {
+class TFRM_SerialPort;
+}
+
+// The Serial Port dialog: modeless and on top; OK switches port and baud rate through
+// SerialPortLogic, Cancel, Escape and the close box only hide it.
+class TFRM_SerialPort : public QDialog, public SerialPortWindow {
+    Q_OBJECT
+public:
+    explicit TFRM_SerialPort(AppServices& services, QWidget* parent = nullptr);
+    ~TFRM_SerialPort() override;
+
+    Ui::TFRM_SerialPort& ui() { return *form; }
+    QButtonGroup* portRows() const { return ports; }
+    QButtonGroup* baudRows() const { return bauds; }
+
+    // SerialPortWindow
+    int selectedPort() const override;
+    void selectPort(int index) override;
+    int selectedBaud() const override;
+    void selectBaud(int choice) override;
+    void closeDialog() override;
+
+public slots:
+    void FormShow();
+    void BTN_OKClick();
+    void BTN_CANCELClick();
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void showDevicePaths();
+
+    AppServices& services;
+    std::unique_ptr<Ui::TFRM_SerialPort> form;
+    SerialPortLogic logic;
+    QButtonGroup* ports;
+    QButtonGroup* bauds;
+    bool showing = false;
+};
