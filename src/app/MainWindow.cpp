@@ -210,22 +210,20 @@ void TMainWin::setDialogs(QWidget* calibrate, QWidget* serialPort) {
     serialPortDialog = serialPort;
 }
 
-void TMainWin::MNU_CalibrateClick() {
-    // Modeless: a dialog already showing only comes to the front.
-    if (!calibrateDialog)
+namespace {
+// Modeless: a dialog already showing only comes to the front.
+void showModeless(QWidget* dialog) {
+    if (!dialog)
         return;
-    calibrateDialog->show();
-    calibrateDialog->raise();
-    calibrateDialog->activateWindow();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
+} // namespace
 
-void TMainWin::SerialPort1Click() {
-    if (!serialPortDialog)
-        return;
-    serialPortDialog->show();
-    serialPortDialog->raise();
-    serialPortDialog->activateWindow();
-}
+void TMainWin::MNU_CalibrateClick() { showModeless(calibrateDialog); }
+
+void TMainWin::SerialPort1Click() { showModeless(serialPortDialog); }
 
 void TMainWin::Exit1Click() { close(); }
 
