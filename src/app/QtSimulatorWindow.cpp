@@ -31,8 +31,11 @@ void QtSimulatorWindow::selectAll(Control edit) {
 }
 
 bool QtSimulatorWindow::toNumber(const std::string& text, double& number) const {
+    // Digit grouping is not a number format an edit accepts: "1.500" in German is no 1500.
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double value = QLocale().toDouble(QString::fromStdString(text).trimmed(), &ok);
+    const double value = locale.toDouble(QString::fromStdString(text).trimmed(), &ok);
     if (ok)
         number = value;
     return ok;

@@ -172,6 +172,9 @@ private slots:
             typeAndEnter(ui.EB_Value, "2,5");
             QCOMPARE(ui.EB_Value->text(), QString("2,50"));
             QCOMPARE(rig.state.xteValue, 2.5f);
+            typeAndEnter(ui.EB_Speed, "1.500"); // grouping is refused, not read as 1500
+            QCOMPARE(rig.box.shown.size(), std::size_t{1});
+            QCOMPARE(rig.state.speed, 150.0f);
             rig.pty.drain();
             const std::string rmb =
                 "$GPRMB,A,2.500,L,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*5F\r\n";
