@@ -14,6 +14,7 @@
 
 #include "app/MessageBoxSeam.h"
 #include "app/StartupSettings.h"
+#include "app/WidgetHelpers.h"
 #include "emulator/NmeaSentences.h"
 #include "emulator/WindowActivation.h"
 #include "serial/SerialLink.h"
@@ -22,14 +23,6 @@
 namespace {
 constexpr int TerminalFontPixels = 11;
 constexpr int DesignedTerminalHeight = 465;
-
-QButtonGroup* groupOf(QObject* owner, std::initializer_list<QAbstractButton*> buttons) {
-    auto* group = new QButtonGroup(owner);
-    int id = 0;
-    for (QAbstractButton* b : buttons)
-        group->addButton(b, id++);
-    return group;
-}
 } // namespace
 
 TMainWin::TMainWin(AppServices& s, QWidget* parent)
@@ -45,12 +38,12 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     Ui::TMainWin& ui = *form;
 
     // Radio groups: the button ids are the item indices.
-    groupOf(ui.GroupXTE, {ui.XTE_Left, ui.XTE_Cntr, ui.XTE_Right, ui.XTE_Value})
-        ->setObjectName("GroupXTEButtons");
-    groupOf(ui.GroupFormat, {ui.Format_NmeaV2, ui.Format_NmeaV3, ui.Format_Aviation})
-        ->setObjectName("GroupFormatButtons");
-    groupOf(ui.RadioGroupFileType, {ui.FileType_Nmea, ui.FileType_Aviation})
-        ->setObjectName("RadioGroupFileTypeButtons");
+    MakeButtonGroup(ui.GroupXTE, "GroupXTEButtons",
+                    {ui.XTE_Left, ui.XTE_Cntr, ui.XTE_Right, ui.XTE_Value});
+    MakeButtonGroup(ui.GroupFormat, "GroupFormatButtons",
+                    {ui.Format_NmeaV2, ui.Format_NmeaV3, ui.Format_Aviation});
+    MakeButtonGroup(ui.RadioGroupFileType, "RadioGroupFileTypeButtons",
+                    {ui.FileType_Nmea, ui.FileType_Aviation});
 
     ui.UpDown1->setRange(-32000, 32000);
     for (StepButtons* b : {ui.UpDown2, ui.UpDown3, ui.UpDown4})
@@ -67,6 +60,7 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     });
     fitRightColumn();
     ui.StatusBar1->setFixedHeight(19);
+    CentreOnDesktop(*this);
     ui.StatusBar1->setSizeGripEnabled(true);
 
     // Terminal: the line height comes from the font, the line limit from the designed height.

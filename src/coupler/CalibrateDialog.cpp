@@ -1,32 +1,12 @@
 #include "coupler/CalibrateDialog.h"
 
 #include <QButtonGroup>
-#include <QGuiApplication>
 #include <QHideEvent>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QShowEvent>
 
+#include "app/WidgetHelpers.h"
 #include "ui_CalibrateDialog.h"
-
-namespace {
-
-QButtonGroup* groupOf(QObject* owner, const char* name,
-                      std::initializer_list<QAbstractButton*> buttons, int firstId = 0) {
-    auto* group = new QButtonGroup(owner);
-    group->setObjectName(name);
-    int id = firstId;
-    for (QAbstractButton* b : buttons)
-        group->addButton(b, id++);
-    return group;
-}
-
-void centreOnDesktop(QWidget& window) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
-}
-
-} // namespace
 
 TCalibrate::TCalibrate(AppServices& services, Transmitter& transmitter, QWidget* parent)
     : QDialog(parent), form(std::make_unique<Ui::TCalibrate>()),
@@ -35,17 +15,17 @@ TCalibrate::TCalibrate(AppServices& services, Transmitter& transmitter, QWidget*
     Ui::TCalibrate& ui = *form;
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setFixedSize(size());
-    centreOnDesktop(*this);
+    CentreOnDesktop(*this);
 
     // The ids are the DimSource values, so the checked id is the marked source.
-    sources = groupOf(this, "DimSourceButtons", {ui.BTN_sensor, ui.BTN_volt, ui.BTN_switch},
+    sources = MakeButtonGroup(this, "DimSourceButtons", {ui.BTN_sensor, ui.BTN_volt, ui.BTN_switch},
                       static_cast<int>(DimSource::BTN_sensor));
-    courseRows = groupOf(this, "CourseGroupButtons",
+    courseRows = MakeButtonGroup(this, "CourseGroupButtons",
                          {ui.CourseRow0, ui.CourseRow1, ui.CourseRow2, ui.CourseRow3});
-    headingRows = groupOf(this, "HeadingGroupButtons",
+    headingRows = MakeButtonGroup(this, "HeadingGroupButtons",
                           {ui.HeadingRow0, ui.HeadingRow1, ui.HeadingRow2, ui.HeadingRow3});
-    typeRows = groupOf(this, "TypeGroupButtons", {ui.TypeRow0, ui.TypeRow1, ui.TypeRow2});
-    okBrightRows = groupOf(this, "RadioOKbrightGroupButtons", {ui.OKbrightRow0, ui.OKbrightRow1});
+    typeRows = MakeButtonGroup(this, "TypeGroupButtons", {ui.TypeRow0, ui.TypeRow1, ui.TypeRow2});
+    okBrightRows = MakeButtonGroup(this, "RadioOKbrightGroupButtons", {ui.OKbrightRow0, ui.OKbrightRow1});
 
     // The masked boxes take digits and signs only; the length is their maxLength.
     const QRegularExpression digitsAndSigns(QStringLiteral("[0-9+-]*"));

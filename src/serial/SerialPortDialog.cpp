@@ -1,28 +1,13 @@
 #include "serial/SerialPortDialog.h"
 
 #include <QButtonGroup>
-#include <QGuiApplication>
 #include <QHideEvent>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "app/SettingsStore.h"
 #include "serial/SerialLink.h"
+#include "app/WidgetHelpers.h"
 #include "ui_SerialPortDialog.h"
-
-namespace {
-
-QButtonGroup* groupOf(QObject* owner, const char* name,
-                      std::initializer_list<QAbstractButton*> buttons) {
-    auto* group = new QButtonGroup(owner);
-    group->setObjectName(name);
-    int id = 0;
-    for (QAbstractButton* b : buttons)
-        group->addButton(b, id++);
-    return group;
-}
-
-} // namespace
 
 TFRM_SerialPort::TFRM_SerialPort(AppServices& s, QWidget* parent)
     : QDialog(parent), services(s), form(std::make_unique<Ui::TFRM_SerialPort>()),
@@ -31,11 +16,10 @@ TFRM_SerialPort::TFRM_SerialPort(AppServices& s, QWidget* parent)
     Ui::TFRM_SerialPort& ui = *form;
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setFixedSize(size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(*this);
 
-    ports = groupOf(this, "GroupPortButtons", {ui.PortRow0, ui.PortRow1, ui.PortRow2, ui.PortRow3});
-    bauds = groupOf(this, "GroupBaudButtons", {ui.BaudRow0, ui.BaudRow1, ui.BaudRow2, ui.BaudRow3});
+    ports = MakeButtonGroup(this, "GroupPortButtons", {ui.PortRow0, ui.PortRow1, ui.PortRow2, ui.PortRow3});
+    bauds = MakeButtonGroup(this, "GroupBaudButtons", {ui.BaudRow0, ui.BaudRow1, ui.BaudRow2, ui.BaudRow3});
 
     connect(ui.BTN_OK, &QPushButton::clicked, this, &TFRM_SerialPort::BTN_OKClick);
     connect(ui.BTN_CANCEL, &QPushButton::clicked, this, &TFRM_SerialPort::BTN_CANCELClick);

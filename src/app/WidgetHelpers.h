@@ -1,0 +1,14 @@
+#pragma once
+#include <initializer_list>
+
+class QAbstractButton;
+class QButtonGroup;
+class QObject;
+class QWidget;
+
+// A radio group's buttons in one exclusive group whose ids count from firstId in order, so the
+// checked id is the item index.
+QButtonGroup* MakeButtonGroup(QObject* owner, const char* name,
+                              std::initializer_list<QAbstractButton*> buttons, int firstId = 0);
+
+void CentreOnDesktop(QWidget& window);
