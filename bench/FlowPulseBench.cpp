@@ -3,9 +3,9 @@
 // edge-to-edge intervals. Usage: flow_pulse_bench [seconds_per_flow=3]
 #include <QApplication>
 #include <QCheckBox>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -49,16 +49,15 @@ int main(int argc, char* argv[]) {
         const int period = window.flowTimer().interval();
         std::vector<double> gaps;
         for (std::size_t i = 1; i < device.edges.size(); ++i)
-            gaps.push_back(std::chrono::duration<double, std::milli>(device.edges[i] -
-                                                                     device.edges[i - 1])
-                               .count());
+            gaps.push_back(
+                std::chrono::duration<double, std::milli>(device.edges[i] - device.edges[i - 1])
+                    .count());
         if (gaps.empty()) {
             std::printf("%-6s no edges\n", flow);
             continue;
         }
-        const double span = std::chrono::duration<double>(device.edges.back() -
-                                                          device.edges.front())
-                                .count();
+        const double span =
+            std::chrono::duration<double>(device.edges.back() - device.edges.front()).count();
         const double measured = static_cast<double>(gaps.size()) / 2.0 / span;
         std::printf("%-6s %-9d %-14.2f %-14.2f %-10.3f %-10.3f %-10.3f\n", flow, period,
                     1000.0 / (2.0 * period), measured, percentile(gaps, 0.5),

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/AppServices.h"
 #include "BenchSupport.h"
-#include "app/MessageBoxSeam.h"
+#include "app/AppServices.h"
 #include "app/MainWindow.h"
+#include "app/MessageBoxSeam.h"
 #include "app/SettingsStore.h"
 #include "emulator/EmulatorState.h"
 #include "serial/SerialLink.h"

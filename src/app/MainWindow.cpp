@@ -2,15 +2,15 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QKeyEvent>
-#include <QShowEvent>
-#include <QTabBar>
-#include <algorithm>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QShowEvent>
+#include <QTabBar>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/MessageBoxSeam.h"
 #include "app/StartupSettings.h"
@@ -53,11 +53,12 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     ui.UpDown_lps->setPosition(25);
     ui.UpDown_sec->setRange(1, 100);
     ui.UpDown_sec->setPosition(1);
-    connect(ui.EDIT_trigger, &QLineEdit::textEdited, this, [edit = ui.EDIT_trigger](const QString& t) {
-        const int cursor = edit->cursorPosition();
-        edit->setText(t.toUpper());
-        edit->setCursorPosition(cursor);
-    });
+    connect(ui.EDIT_trigger, &QLineEdit::textEdited, this,
+            [edit = ui.EDIT_trigger](const QString& t) {
+                const int cursor = edit->cursorPosition();
+                edit->setText(t.toUpper());
+                edit->setCursorPosition(cursor);
+            });
     fitRightColumn();
     ui.StatusBar1->setFixedHeight(19);
     CentreOnDesktop(*this);
@@ -72,7 +73,8 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     terminalView = std::make_unique<TerminalWidget>(ui.TerminalWin);
     terminal.view = terminalView.get();
     terminal.LineHeight = static_cast<std::uint16_t>(TerminalFontPixels + 1);
-    terminal.VisibleLines = static_cast<std::uint16_t>(DesignedTerminalHeight / terminal.LineHeight);
+    terminal.VisibleLines =
+        static_cast<std::uint16_t>(DesignedTerminalHeight / terminal.LineHeight);
     terminalView->clearLines();
 
     connect(ui.MNU_Pause, &QAction::triggered, this, &TMainWin::MNU_PauseClick);
@@ -116,14 +118,18 @@ void TMainWin::wireFilePage() {
 void TMainWin::wireSimulatorPage() {
     Ui::TMainWin& ui = *form;
     const auto direction = [](bool up) { return up ? UpDownButton::Up : UpDownButton::Down; };
-    watchEdit(ui.EB_Value, [this] { simulator.EB_ValueExit(); },
-              [this](char k) { simulator.EB_ValueKeyPress(k); });
-    watchEdit(ui.EB_Track, [this] { simulator.EB_TrackExit(); },
-              [this](char k) { simulator.EB_TrackKeyPress(k); });
-    watchEdit(ui.EB_Speed, [this] { simulator.EB_SpeedExit(); },
-              [this](char k) { simulator.EB_SpeedKeypress(k); });
-    watchEdit(ui.EB_Flow, [this] { fuelFlow.EB_FlowExit(); },
-              [this](char k) { fuelFlow.EB_FlowKeyPress(k); });
+    watchEdit(
+        ui.EB_Value, [this] { simulator.EB_ValueExit(); },
+        [this](char k) { simulator.EB_ValueKeyPress(k); });
+    watchEdit(
+        ui.EB_Track, [this] { simulator.EB_TrackExit(); },
+        [this](char k) { simulator.EB_TrackKeyPress(k); });
+    watchEdit(
+        ui.EB_Speed, [this] { simulator.EB_SpeedExit(); },
+        [this](char k) { simulator.EB_SpeedKeypress(k); });
+    watchEdit(
+        ui.EB_Flow, [this] { fuelFlow.EB_FlowExit(); },
+        [this](char k) { fuelFlow.EB_FlowKeyPress(k); });
     watchEdit(ui.BTN_Course, [this] { simulator.BTN_CourseClick(); }, {});
     connect(ui.UpDown1, &StepButtons::clicked, this,
             [this, direction](bool up) { simulator.UpDown1Click(direction(up)); });

@@ -33,9 +33,7 @@ int QtFilePageWindow::recordsPerTickPosition() const { return ui.UpDown_lps->pos
 std::string QtFilePageWindow::triggerText() const {
     return ui.EDIT_trigger->text().toLatin1().toStdString();
 }
-void QtFilePageWindow::setOpenFileCaption(const std::string& t) {
-    ui.BTN_OpenFile->setText(qs(t));
-}
+void QtFilePageWindow::setOpenFileCaption(const std::string& t) { ui.BTN_OpenFile->setText(qs(t)); }
 void QtFilePageWindow::setFileNameText(const std::string& t) { ui.FileName->setText(qs(t)); }
 
 int QtFilePageWindow::currentPage() const { return ui.TAB_main->currentIndex(); }

@@ -11,8 +11,8 @@ class TMainWin;
 // The File page's controls for the playback engine, its read-outs and its handlers.
 class QtFilePageWindow : public PlaybackWindow, public FilePageWindow {
 public:
-    using OpenDialog = std::function<std::optional<std::string>(const std::string& filter,
-                                                                int filterIndex)>;
+    using OpenDialog =
+        std::function<std::optional<std::string>(const std::string& filter, int filterIndex)>;
 
     QtFilePageWindow(Ui::TMainWin& ui, std::function<void()> pause,
                      std::function<void()> groupFormat, OpenDialog openDialog);

@@ -4,8 +4,7 @@
 #include "app/SettingsStore.h"
 #include "emulator/EmulatorState.h"
 
-void ReadStartupSettings(EmulatorState& state, SettingsStore& settings,
-                         MessageBoxSeam& messages) {
+void ReadStartupSettings(EmulatorState& state, SettingsStore& settings, MessageBoxSeam& messages) {
     if (settings.open(true) == SettingsStore::OpenResult::NoSoftware) {
         messages.show("Registry error!", "error", MsgIcon::Error);
         state.portIndex = 0;

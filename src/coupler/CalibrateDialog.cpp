@@ -19,13 +19,14 @@ TCalibrate::TCalibrate(AppServices& services, Transmitter& transmitter, QWidget*
 
     // The ids are the DimSource values, so the checked id is the marked source.
     sources = MakeButtonGroup(this, "DimSourceButtons", {ui.BTN_sensor, ui.BTN_volt, ui.BTN_switch},
-                      static_cast<int>(DimSource::BTN_sensor));
+                              static_cast<int>(DimSource::BTN_sensor));
     courseRows = MakeButtonGroup(this, "CourseGroupButtons",
-                         {ui.CourseRow0, ui.CourseRow1, ui.CourseRow2, ui.CourseRow3});
+                                 {ui.CourseRow0, ui.CourseRow1, ui.CourseRow2, ui.CourseRow3});
     headingRows = MakeButtonGroup(this, "HeadingGroupButtons",
-                          {ui.HeadingRow0, ui.HeadingRow1, ui.HeadingRow2, ui.HeadingRow3});
+                                  {ui.HeadingRow0, ui.HeadingRow1, ui.HeadingRow2, ui.HeadingRow3});
     typeRows = MakeButtonGroup(this, "TypeGroupButtons", {ui.TypeRow0, ui.TypeRow1, ui.TypeRow2});
-    okBrightRows = MakeButtonGroup(this, "RadioOKbrightGroupButtons", {ui.OKbrightRow0, ui.OKbrightRow1});
+    okBrightRows =
+        MakeButtonGroup(this, "RadioOKbrightGroupButtons", {ui.OKbrightRow0, ui.OKbrightRow1});
 
     // The masked boxes take digits and signs only; the length is their maxLength.
     const QRegularExpression digitsAndSigns(QStringLiteral("[0-9+-]*"));
@@ -126,9 +127,7 @@ void TCalibrate::markSource(DimSource source) {
     sources->setExclusive(true);
 }
 
-int TCalibrate::selectedRow(CalibrateGroup group) const {
-    return rows(group)->checkedId();
-}
+int TCalibrate::selectedRow(CalibrateGroup group) const { return rows(group)->checkedId(); }
 
 void TCalibrate::selectRow(CalibrateGroup group, int row) {
     if (QAbstractButton* b = rows(group)->button(row))
@@ -149,9 +148,7 @@ void TCalibrate::setStayOnTop(bool onTop) {
     reflagging = false;
 }
 
-void TCalibrate::hideDialog() {
-    hide();
-}
+void TCalibrate::hideDialog() { hide(); }
 
 void TCalibrate::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

@@ -74,6 +74,6 @@ private:
     QButtonGroup* headingRows;
     QButtonGroup* typeRows;
     QButtonGroup* okBrightRows;
-    bool showing = false;   // shown as far as the user is concerned
+    bool showing = false;    // shown as far as the user is concerned
     bool reflagging = false; // hidden and shown again only to change the window flags
 };

@@ -30,9 +30,7 @@ std::int32_t wordForLevel(std::int32_t level) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{level} + 1, 1, 10));
 }
 
-bool isGainRow(int row) {
-    return row >= 0 && row <= 3;
-}
+bool isGainRow(int row) { return row >= 0 && row <= 3; }
 
 // The four Camlink settings: box, field, upper bound and sentence, in handler order.
 struct CamlinkSetting {
@@ -227,18 +225,10 @@ void CalibrateLogic::applyCamlink(std::size_t row) {
     send(camlink.command, setting);
 }
 
-void CalibrateLogic::BTN_numbWPClick() {
-    applyCamlink(0);
-}
-void CalibrateLogic::BTN_anticipationClick() {
-    applyCamlink(1);
-}
-void CalibrateLogic::BTN_maxAngleClick() {
-    applyCamlink(2);
-}
-void CalibrateLogic::BTN_maxTimeClick() {
-    applyCamlink(3);
-}
+void CalibrateLogic::BTN_numbWPClick() { applyCamlink(0); }
+void CalibrateLogic::BTN_anticipationClick() { applyCamlink(1); }
+void CalibrateLogic::BTN_maxAngleClick() { applyCamlink(2); }
+void CalibrateLogic::BTN_maxTimeClick() { applyCamlink(3); }
 
 void CalibrateLogic::CHKBOX_CompatClick() {
     if (preset)
@@ -252,6 +242,4 @@ void CalibrateLogic::CHKBOX_CompatClick() {
     state.compatibility = checked;
 }
 
-void CalibrateLogic::BTN_DoneClick() {
-    window.hideDialog();
-}
+void CalibrateLogic::BTN_DoneClick() { window.hideDialog(); }

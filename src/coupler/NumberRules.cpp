@@ -7,9 +7,7 @@ namespace {
 constexpr std::int64_t Min32 = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t Max32 = std::numeric_limits<std::int32_t>::max();
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';

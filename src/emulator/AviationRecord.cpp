@@ -34,8 +34,8 @@ std::string BuildAviationRecord(const EmulatorState& state) {
     std::string record;
     record.reserve(56);
     record += '\x02';
-    record += "AN 99 3456\rBW 444 4322\rC" + track + "\rD" + speed + "\rE00003\rG" + xte +
-              "\rI3333\r";
+    record +=
+        "AN 99 3456\rBW 444 4322\rC" + track + "\rD" + speed + "\rE00003\rG" + xte + "\rI3333\r";
     record += '\x03';
     return record;
 }

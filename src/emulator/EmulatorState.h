@@ -21,10 +21,10 @@ struct EmulatorState {
     std::int32_t recordsPerTick = 25;
     std::int32_t couplerType = 0;
     OutputFormat format = OutputFormat::NmeaV3;
-    float xteValue = 0.0f;     // NM, positive = right of course
-    float trackTenths = 0.0f;  // tenths of a degree, whole number in [0, 3600)
-    float speed = 150.0f;      // knots
-    float fuelFlow = 10.0f;    // 0.1 .. 10.0
+    float xteValue = 0.0f;    // NM, positive = right of course
+    float trackTenths = 0.0f; // tenths of a degree, whole number in [0, 3600)
+    float speed = 150.0f;     // knots
+    float fuelFlow = 10.0f;   // 0.1 .. 10.0
     XteMode xteMode = XteMode::Left;
     std::uint8_t courseGainCode = 0;
     std::uint8_t headingGainCode = 2;

@@ -32,9 +32,7 @@ bool FuelFlow::ApplyFuelFlow(float step) {
     return true;
 }
 
-void FuelFlow::EB_FlowExit() {
-    ApplyFuelFlow(0.0f);
-}
+void FuelFlow::EB_FlowExit() { ApplyFuelFlow(0.0f); }
 
 void FuelFlow::EB_FlowKeyPress(char key) {
     if (key == Enter)
@@ -59,6 +57,4 @@ void FuelFlow::BTN_FlowEnaClick() {
     }
 }
 
-void FuelFlow::FlowTimerTimer() {
-    link.ToggleRts();
-}
+void FuelFlow::FlowTimerTimer() { link.ToggleRts(); }

@@ -65,9 +65,7 @@ bool SimulatorInputs::ApplySpeed(float step) {
     return true;
 }
 
-void SimulatorInputs::EB_ValueExit() {
-    ApplyXteValue(0.0f);
-}
+void SimulatorInputs::EB_ValueExit() { ApplyXteValue(0.0f); }
 
 void SimulatorInputs::EB_ValueKeyPress(char key) {
     if (key == Enter && ApplyXteValue(0.0f))
@@ -78,9 +76,7 @@ void SimulatorInputs::UpDown1Click(UpDownButton button) {
     ApplyXteValue(button == UpDownButton::Up ? 0.1f : -0.1f);
 }
 
-void SimulatorInputs::EB_TrackExit() {
-    ApplyTrack(0);
-}
+void SimulatorInputs::EB_TrackExit() { ApplyTrack(0); }
 
 void SimulatorInputs::EB_TrackKeyPress(char key) {
     if (key == Enter && ApplyTrack(0))
@@ -91,9 +87,7 @@ void SimulatorInputs::UpDown2Click(UpDownButton button) {
     ApplyTrack(button == UpDownButton::Up ? 10 : -10);
 }
 
-void SimulatorInputs::EB_SpeedExit() {
-    ApplySpeed(0.0f);
-}
+void SimulatorInputs::EB_SpeedExit() { ApplySpeed(0.0f); }
 
 void SimulatorInputs::EB_SpeedKeypress(char key) {
     if (key == Enter && ApplySpeed(0.0f))

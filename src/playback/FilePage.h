@@ -12,7 +12,7 @@ class PlaybackEngine;
 class FilePageWindow {
 public:
     virtual ~FilePageWindow() = default;
-    virtual int currentPage() const = 0; // TAB_main: 0 Simulator, 1 File
+    virtual int currentPage() const = 0;  // TAB_main: 0 Simulator, 1 File
     virtual int fileTypeItem() const = 0; // RadioGroupFileType: 0 NMEA, 1 Aviation, -1 none
     virtual void selectFileTypeItem(int item) = 0;
     virtual void selectFormatItem(int item) = 0; // GroupFormat

@@ -50,8 +50,8 @@ private:
         const AviationField* field = nullptr;
         int valueStart = 0;
         int valueCount = 0;
-        bool rewound = false;      // an end of file has been met in this tick
-        bool budgetUsed = false;   // a budget was used since the last end of file
+        bool rewound = false;    // an end of file has been met in this tick
+        bool budgetUsed = false; // a budget was used since the last end of file
     };
 
     Step nmeaStep(Tick& t);

@@ -16,8 +16,8 @@ public:
 // Everything the playback engine needs of the main window.
 class PlaybackWindow : public ReadoutWindow {
 public:
-    virtual int recordsPerTickPosition() const = 0;                // UpDown_lps
-    virtual std::string triggerText() const = 0;                   // EDIT_trigger
-    virtual void setOpenFileCaption(const std::string& text) = 0;  // BTN_OpenFile
-    virtual void setFileNameText(const std::string& text) = 0;     // FileName
+    virtual int recordsPerTickPosition() const = 0;               // UpDown_lps
+    virtual std::string triggerText() const = 0;                  // EDIT_trigger
+    virtual void setOpenFileCaption(const std::string& text) = 0; // BTN_OpenFile
+    virtual void setFileNameText(const std::string& text) = 0;    // FileName
 };

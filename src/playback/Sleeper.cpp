@@ -3,6 +3,4 @@
 #include <chrono>
 #include <thread>
 
-void ThreadSleeper::wait10ms() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
+void ThreadSleeper::wait10ms() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }

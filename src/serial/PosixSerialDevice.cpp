@@ -15,12 +15,11 @@ struct Speed {
     std::uint32_t baud;
     speed_t code;
 };
-constexpr Speed Speeds[] = {{50, B50},       {75, B75},         {110, B110},
-                            {134, B134},     {150, B150},       {200, B200},
-                            {300, B300},     {600, B600},       {1200, B1200},
-                            {1800, B1800},   {2400, B2400},     {4800, B4800},
-                            {9600, B9600},   {19200, B19200},   {38400, B38400},
-                            {57600, B57600}, {115200, B115200}, {230400, B230400}};
+constexpr Speed Speeds[] = {{50, B50},         {75, B75},        {110, B110},     {134, B134},
+                            {150, B150},       {200, B200},      {300, B300},     {600, B600},
+                            {1200, B1200},     {1800, B1800},    {2400, B2400},   {4800, B4800},
+                            {9600, B9600},     {19200, B19200},  {38400, B38400}, {57600, B57600},
+                            {115200, B115200}, {230400, B230400}};
 
 bool speedCode(std::uint32_t baud, speed_t& code) {
     for (const auto& s : Speeds) {
@@ -178,9 +177,9 @@ bool PosixSerialDevice::write(PortHandle h, const std::uint8_t* data, std::size_
         t.writeTotalConstant = 1000;
         t.writeTotalMultiplier = 10;
     }
-    const auto budget = std::chrono::milliseconds(
-        static_cast<long long>(t.writeTotalConstant) +
-        static_cast<long long>(t.writeTotalMultiplier) * static_cast<long long>(count));
+    const auto budget = std::chrono::milliseconds(static_cast<long long>(t.writeTotalConstant) +
+                                                  static_cast<long long>(t.writeTotalMultiplier) *
+                                                      static_cast<long long>(count));
     const auto deadline = Clock::now() + budget;
     std::size_t done = 0;
     while (done < count) {

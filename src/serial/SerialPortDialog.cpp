@@ -5,8 +5,8 @@
 #include <QShowEvent>
 
 #include "app/SettingsStore.h"
-#include "serial/SerialLink.h"
 #include "app/WidgetHelpers.h"
+#include "serial/SerialLink.h"
 #include "ui_SerialPortDialog.h"
 
 TFRM_SerialPort::TFRM_SerialPort(AppServices& s, QWidget* parent)
@@ -18,8 +18,10 @@ TFRM_SerialPort::TFRM_SerialPort(AppServices& s, QWidget* parent)
     setFixedSize(size());
     CentreOnDesktop(*this);
 
-    ports = MakeButtonGroup(this, "GroupPortButtons", {ui.PortRow0, ui.PortRow1, ui.PortRow2, ui.PortRow3});
-    bauds = MakeButtonGroup(this, "GroupBaudButtons", {ui.BaudRow0, ui.BaudRow1, ui.BaudRow2, ui.BaudRow3});
+    ports = MakeButtonGroup(this, "GroupPortButtons",
+                            {ui.PortRow0, ui.PortRow1, ui.PortRow2, ui.PortRow3});
+    bauds = MakeButtonGroup(this, "GroupBaudButtons",
+                            {ui.BaudRow0, ui.BaudRow1, ui.BaudRow2, ui.BaudRow3});
 
     connect(ui.BTN_OK, &QPushButton::clicked, this, &TFRM_SerialPort::BTN_OKClick);
     connect(ui.BTN_CANCEL, &QPushButton::clicked, this, &TFRM_SerialPort::BTN_CANCELClick);

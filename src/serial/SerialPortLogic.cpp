@@ -56,6 +56,4 @@ void SerialPortLogic::BTN_OKClick() {
     window.closeDialog();
 }
 
-void SerialPortLogic::BTN_CANCELClick() {
-    window.closeDialog();
-}
+void SerialPortLogic::BTN_CANCELClick() { window.closeDialog(); }
