@@ -67,22 +67,6 @@ private slots:
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
     }
 
-    void unusableConfigDirectoryIsRegistryError() {
-        MainWindowRig rig;
-        const QByteArray old = qgetenv("XDG_CONFIG_HOME");
-        EmulatorState state;
-        FileSettingsStore broken(rig.confPath()); // a file, not a directory
-        FakeMessageBox box;
-        SerialLink link(state, rig.device, box);
-        AppServices services{state, link, broken, box};
-        TMainWin w(services);
-        QVERIFY(!box.shown.empty());
-        QCOMPARE(box.shown[0].text, std::string("Registry error!"));
-        QCOMPARE(box.shown[0].caption, std::string("error"));
-        QCOMPARE(state.portIndex, std::uint8_t{0});
-        QVERIFY(state.compatibility);
-    }
-
     void pauseFromMenuAndCheckBoxToggleOnce() {
         MainWindowRig rig;
         showAndActivate(*rig.window);
