@@ -1,331 +1,280 @@
+// The Simulator page's logic (edits, boxes, format, fuel flow, activation) on a fake window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
 
-#include "core/FakeSimulatorWindow.h"
 #include "core/Fakes.h"
+#include "emulator/FuelFlow.h"
 #include "emulator/NmeaSentences.h"
 #include "emulator/SimulatorInputs.h"
+#include "emulator/WindowActivation.h"
 #include "serial/SerialLink.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
 
-using Rig = SimulatorRig;
+// Keeps what the logic last set on each control and logs each change, for where order matters.
+class FakeWindow : public SimulatorWindow {
+public:
+    std::string text(Control c) const override { return texts.count(c) ? texts.at(c) : ""; }
+    void setText(Control c, const std::string& t) override { keep(texts[c], t, "text ", c); }
+    void selectAll(Control c) override { keep(selected, c, "select ", c); }
+    // Plain decimal text with `separator` as the only decimal separator.
+    bool toNumber(const std::string& t, double& number) const override {
+        std::string s = t;
+        if (separator != "." && s.find('.') != std::string::npos)
+            return false;
+        std::replace(s.begin(), s.end(), separator[0], '.');
+        const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), number);
+        return error == std::errc() && end == s.data() + s.size();
+    }
+    std::string decimalSeparator() const override { return separator; }
+    void setEnabled(Control c, bool on) override { keep(enabled[c], on, on ? "+" : "-", c); }
+    void setFocus(Control c) override { keep(focus, c, "focus ", c); }
+    bool isChecked(Control c) const override { return checked.count(c) && checked.at(c); }
+    int itemIndex(Control g) const override { return items.count(g) ? items.at(g) : -1; }
+    void setItemIndex(Control g, int i) override { keep(items[g], i, "item ", g); }
+    void setPosition(Control c, int p) override { keep(positions[c], p, "position ", c); }
+    void setTimerPeriod(Control c, int ms) override { keep(period, ms, "period ", c); }
 
-TEST(SimulatorInputs, TrackIsTruncatedToTenthsAndWrapped) {
-    struct Row {
-        const char* typed;
-        int step;
-        const char* shown;
-        float tenths;
+    template <class Slot, class Value> void keep(Slot& slot, Value v, const char* what, Control c) {
+        slot = v;
+        log.push_back(what + std::string(ControlName(c)));
+    }
+
+    std::map<Control, std::string> texts;
+    std::map<Control, bool> checked, enabled;
+    std::map<Control, int> items, positions;
+    std::optional<Control> focus, selected;
+    int period = -1;
+    std::string separator = ".";
+    Log log;
+};
+
+constexpr auto V = Control::EB_Value, T = Control::EB_Track, S = Control::EB_Speed,
+               F = Control::EB_Flow;
+
+struct Rig {
+    EmulatorState state;
+    FakeWindow window;
+    FakeMessageBox box;
+    FakeSerialDevice device;
+    SerialLink link{state, device, box};
+    SimulatorInputs inputs{state, window, box, link};
+    FuelFlow flow{state, window, box, link};
+
+    // Types into an edit, then presses Enter (clicks 0) or its step button, up when clicks > 0.
+    void type(Control e, const std::string& typed, int clicks = 0) {
+        window.texts[e] = typed;
+        if (clicks == 0)
+            e == V   ? inputs.EB_ValueKeyPress('\r')
+            : e == T ? inputs.EB_TrackKeyPress('\r')
+            : e == S ? inputs.EB_SpeedKeypress('\r')
+                     : flow.EB_FlowKeyPress('\r');
+        const auto b = clicks > 0 ? UpDownButton::Up : UpDownButton::Down;
+        for (int i = 0; i < std::abs(clicks); ++i)
+            e == V   ? inputs.UpDown1Click(b)
+            : e == T ? inputs.UpDown2Click(b)
+            : e == S ? inputs.UpDown3Click(b)
+                     : flow.UpDown4Click(b);
+    }
+};
+
+float stored(const EmulatorState& s, Control e) {
+    return e == V ? s.xteValue : e == T ? s.trackTenths : e == S ? s.speed : s.fuelFlow;
+}
+
+TEST(SimulatorInputs, EditsClampOrWrapAndRewriteTheirText) {
+    // edit, typed, clicks, shown, stored (track in tenths); a comma typed is the separator
+    const std::tuple<Control, const char*, int, const char*, float> rows[] = {
+        {T, "12.37", 0, "12.3", 123}, {T, "-12.3", 0, "347.7", 3477}, {T, "725", 0, "5.0", 50},
+        {T, "360", 0, "0.0", 0}, {T, "719.9", 0, "359.9", 3599}, {T, "-0.05", 0, "0.0", 0},
+        {T, "359.5", 1, "0.5", 5}, {T, "0.5", -1, "359.5", 3595}, {T, "12,37", 0, "12,3", 123},
+        {T, "1e12", 0, "280.0", 2800}, // tenths beyond 32 bits
+        {T, "1.7976931348623157e308", 0, "128.0", 1280}, // tenths overflow to infinity
+        {S, "150.4", 0, "150", 150.4f}, {S, "600", 0, "500", 500}, {S, "-5", 0, "0", 0},
+        {S, "499.5", 1, "500", 500}, // clamped after the step
+        {V, "12", 0, "9.99", 9.99f}, {V, "-12", 0, "-9.99", -9.99f}, {V, "0.1", 2, "0.30", 0.3f},
+        {V, "-9.95", -1, "-9.99", -9.99f}, {V, "2,5", 0, "2,50", 2.5f},
+        {F, "25", 0, "10.0", 10}, {F, "0", 0, "0.1", 0.1f}, {F, "-3", 0, "0.1", 0.1f},
+        {F, "4.0", 0, "4.0", 4}, {F, "9.95", 1, "10.0", 10}, {F, "0.1", -1, "0.1", 0.1f},
+        {F, "4.9", 1, "5.0", 5}, {F, "2,5", 0, "2,5", 2.5f}, // a step is a tenth
     };
-    const Row rows[] = {
-        {"12.37", 0, "12.3", 123.0f},
-        {"-12.3", 0, "347.7", 3477.0f},
-        {"725", 0, "5.0", 50.0f},
-        {"360", 0, "0.0", 0.0f},
-        {"3600", 0, "0.0", 0.0f},
-        {"719.9", 0, "359.9", 3599.0f},
-        {"-0.05", 0, "0.0", 0.0f},
-        {"359.5", 10, "0.5", 5.0f},
-        {"0.5", -10, "359.5", 3595.0f},
-        {"360", -3600, "0.0", 0.0f}, // a whole turn down ends on +0, not -0
-        {"0", -10, "359.0", 3590.0f},
-        // Tenths beyond 32 bits wrap like any other value.
-        {"1e12", 0, "280.0", 2800.0f},
-        {"-1e12", 0, "80.0", 800.0f},
-        {"1.7976931348623157e308", 0, "128.0", 1280.0f},
-        {"-1.7976931348623157e308", 0, "232.0", 2320.0f},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
+    for (const auto& [edit, typed, clicks, shown, value] : rows) {
+        SCOPED_TRACE(std::string(typed) + " " + std::to_string(clicks));
         Rig rig;
-        rig.state.trackTenths = 1234.0f;
-        rig.window.texts[Control::EB_Track] = r.typed;
-        EXPECT_TRUE(rig.inputs.ApplyTrack(r.step));
-        EXPECT_EQ(rig.state.trackTenths, r.tenths);
-        EXPECT_FALSE(std::signbit(rig.state.trackTenths));
-        EXPECT_EQ(rig.window.log, Log{std::string("text EB_Track=") + r.shown});
+        rig.window.separator = std::strchr(typed, ',') ? "," : ".";
+        rig.type(edit, typed, clicks);
+        EXPECT_EQ(stored(rig.state, edit), value);
+        EXPECT_EQ(rig.window.texts[edit], shown);
+        EXPECT_FALSE(std::signbit(rig.state.trackTenths)); // "-00.0" in $GPRMC
+        EXPECT_EQ(rig.window.period, edit == F ? FuelFlow::FlowPeriod(value) : -1);
+        const auto focus = edit == V   ? std::optional(Control::GroupXTE)
+                           : edit == F ? std::nullopt // Enter keeps it in the edit
+                                       : std::optional(Control::BTN_Heading);
+        EXPECT_EQ(rig.window.focus, clicks ? std::nullopt : focus);
     }
 }
 
-TEST(SimulatorInputs, SpeedIsClampedAndShownWhole) {
-    struct Row {
-        const char* typed;
-        float step;
-        const char* shown;
-        float speed;
-    };
-    const Row rows[] = {
-        {"150.4", 0.0f, "150", 150.4f}, {"600", 0.0f, "500", 500.0f},
-        {"-5", 0.0f, "0", 0.0f},        {"499.5", 1.0f, "500", 500.0f},
-        {"0.5", -1.0f, "0", 0.0f},      {"149.5", 0.0f, "150", 149.5f},
-        {"1e300", 0.0f, "500", 500.0f},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
-        Rig rig;
-        rig.window.texts[Control::EB_Speed] = r.typed;
-        EXPECT_TRUE(rig.inputs.ApplySpeed(r.step));
-        EXPECT_EQ(rig.state.speed, r.speed);
-        EXPECT_EQ(rig.window.log, Log{std::string("text EB_Speed=") + r.shown});
-    }
-}
-
-TEST(SimulatorInputs, TypedValuesReachTheSentence) {
-    struct Row {
-        Control edit;
-        const char* typed;
-        std::string rmc;
-    };
-    const Row rows[] = {
-        {Control::EB_Speed, "150.4",
-         "$GPRMC,115622.34,A,37.45,N,122.67,W,150.4,000.0,061195,7.0,E,A*2B"},
-        {Control::EB_Track, "-0.05",
-         "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F"},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
-        Rig rig;
-        rig.window.texts[r.edit] = r.typed;
-        if (r.edit == Control::EB_Speed)
-            rig.inputs.EB_SpeedExit();
-        else
-            rig.inputs.EB_TrackExit();
-        EXPECT_EQ(BuildRmcSentence(rig.state), r.rmc);
-    }
-}
-
-TEST(SimulatorInputs, CrossTrackIsClampedJustInsideTheLimits) {
-    struct Row {
-        const char* typed;
-        float step;
-        const char* shown;
-        float value;
-    };
-    const Row rows[] = {
-        {"12", 0.0f, "9.99", 9.99f},      {"-12", 0.0f, "-9.99", -9.99f},
-        {"9.99", 0.0f, "9.99", 9.99f},    {"-9.99", 0.0f, "-9.99", -9.99f},
-        {"-9.95", -0.1f, "-9.99", -9.99f}, {"9.95", 0.1f, "9.99", 9.99f},
-        {"0.1", 0.1f, "0.20", 0.2f},      {"1.25", 0.0f, "1.25", 1.25f},
-        {"-5", 0.0f, "-5.00", -5.0f},   {"0", -0.1f, "-0.10", -0.1f},
-        {"1.3", 0.0f, "1.30", 1.3f},      {"-1e300", 0.0f, "-9.99", -9.99f},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
-        Rig rig;
-        rig.window.texts[Control::EB_Value] = r.typed;
-        EXPECT_TRUE(rig.inputs.ApplyXteValue(r.step));
-        EXPECT_EQ(rig.state.xteValue, r.value);
-        EXPECT_EQ(rig.window.log, Log{std::string("text EB_Value=") + r.shown});
-    }
-}
-
-TEST(SimulatorInputs, StepButtonsReadTheEditEachTime) {
+TEST(SimulatorInputs, TypedSpeedReachesTheSentenceUnrounded) {
     Rig rig;
-    rig.window.texts[Control::EB_Value] = "0.1";
-    rig.inputs.UpDown1Click(UpDownButton::Up);
-    rig.inputs.UpDown1Click(UpDownButton::Up);
-    EXPECT_EQ(rig.window.texts[Control::EB_Value], "0.30");
-    rig.window.texts[Control::EB_Track] = "359.5";
-    rig.inputs.UpDown2Click(UpDownButton::Up);
-    EXPECT_EQ(rig.window.texts[Control::EB_Track], "0.5");
-    rig.inputs.UpDown2Click(UpDownButton::Down);
-    EXPECT_EQ(rig.window.texts[Control::EB_Track], "359.5");
-    rig.window.texts[Control::EB_Speed] = "1";
-    rig.inputs.UpDown3Click(UpDownButton::Down);
-    rig.inputs.UpDown3Click(UpDownButton::Down);
-    EXPECT_EQ(rig.window.texts[Control::EB_Speed], "0");
-    EXPECT_EQ(rig.state.speed, 0.0f);
+    rig.window.texts[S] = "150.4";
+    rig.inputs.EB_SpeedExit();
+    EXPECT_EQ(BuildRmcSentence(rig.state),
+              "$GPRMC,115622.34,A,37.45,N,122.67,W,150.4,000.0,061195,7.0,E,A*2B");
 }
 
-TEST(SimulatorInputs, EditsUseTheLocaleSeparator) {
-    struct Row {
-        Control edit;
-        const char* typed;
-        const char* shown;
-    };
-    const Row rows[] = {
-        {Control::EB_Value, "2,5", "2,50"},
-        {Control::EB_Track, "12,37", "12,3"},
-        {Control::EB_Speed, "150,6", "151"},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
+TEST(SimulatorInputs, TextThatIsNoNumberChangesNothingAndIsNamed) {
+    const std::tuple<Control, const char*, const char*> rows[] = {
+        {V, "abc", "."}, {T, "1.5", ","}, {S, "inf", "."}, {F, "", "."}};
+    for (const auto& [edit, typed, separator] : rows) {
+        SCOPED_TRACE(typed);
         Rig rig;
-        rig.window.separator = ",";
-        rig.window.texts[r.edit] = r.typed;
-        rig.inputs.ApplyXteValue(0.0f);
-        rig.inputs.ApplyTrack(0);
-        rig.inputs.ApplySpeed(0.0f);
-        EXPECT_EQ(rig.window.texts[r.edit], r.shown);
-    }
-}
-
-TEST(SimulatorInputs, TextThatIsNoNumberChangesNothing) {
-    struct Row {
-        Control edit;
-        const char* typed;
-        const char* separator;
-    };
-    const Row rows[] = {
-        {Control::EB_Value, "abc", "."}, {Control::EB_Value, "", "."},
-        {Control::EB_Track, "1.5", ","}, {Control::EB_Track, "nan", "."},
-        {Control::EB_Speed, "inf", "."}, {Control::EB_Speed, "12kts", "."},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.typed);
-        Rig rig;
-        rig.window.separator = r.separator;
+        rig.window.separator = separator;
         rig.state.xteValue = 1.25f;
         rig.state.trackTenths = 123.0f;
-        rig.state.speed = 77.0f;
-        rig.window.texts[r.edit] = r.typed;
-        switch (r.edit) {
-        case Control::EB_Value:
-            rig.inputs.UpDown1Click(UpDownButton::Up);
-            rig.inputs.EB_ValueKeyPress('\r');
-            break;
-        case Control::EB_Track:
-            rig.inputs.UpDown2Click(UpDownButton::Down);
-            rig.inputs.EB_TrackKeyPress('\r');
-            break;
-        default:
-            rig.inputs.UpDown3Click(UpDownButton::Up);
-            rig.inputs.EB_SpeedKeypress('\r');
-            break;
-        }
-        EXPECT_EQ(rig.state.xteValue, 1.25f);
-        EXPECT_EQ(rig.state.trackTenths, 123.0f);
-        EXPECT_EQ(rig.state.speed, 77.0f);
-        EXPECT_EQ(rig.window.texts[r.edit], r.typed);
-        EXPECT_TRUE(rig.window.log.empty());
-        const std::string message =
-            std::string("'") + r.typed + "' is not a valid floating point value";
+        const EmulatorState before = rig.state;
+        rig.type(edit, typed);
+        rig.type(edit, typed, 1);
+        EXPECT_EQ(stored(rig.state, edit), stored(before, edit));
+        EXPECT_EQ(rig.window.texts[edit], typed);
+        EXPECT_TRUE(rig.window.log.empty()); // no text, focus or timer period
         ASSERT_EQ(rig.box.shown.size(), 2u);
-        for (const auto& shown : rig.box.shown) {
-            EXPECT_EQ(shown.text, message);
-            EXPECT_EQ(shown.caption, "");
-            EXPECT_EQ(shown.buttons, MsgButtons::Ok);
-        }
+        EXPECT_EQ(rig.box.shown[1].text,
+                  std::string("'") + typed + "' is not a valid floating point value");
     }
 }
 
-TEST(SimulatorInputs, EnterAppliesThenMovesTheFocus) {
-    struct Row {
-        Control edit;
-        char key;
-        Log log;
+TEST(SimulatorInputs, CheckBoxesAndCrossTrackChoiceEnableTheirControls) {
+    using enum XteMode;
+    using Handler = void (SimulatorInputs::*)();
+    const Handler course = &SimulatorInputs::BTN_CourseClick,
+                  heading = &SimulatorInputs::BTN_HeadingClick, xte = &SimulatorInputs::GroupXTEClick;
+    // handler, box checked, mode before, item chosen, mode after, enabled at the end, focus
+    const std::tuple<Handler, bool, XteMode, int, XteMode, std::string, std::string> rows[] = {
+        {course, true, Left, -1, Left, " +GroupXTE", ""},
+        {course, true, Value, -1, Value, " +GroupXTE +EB_Value", ""},
+        {course, false, Value, -1, Value, " -GroupXTE -EB_Value", ""},
+        {heading, true, Left, -1, Left, " +EB_Track +EB_Speed", "EB_Track"},
+        {heading, false, Left, -1, Left, " -EB_Track -EB_Speed", ""},
+        {xte, false, Value, 2, Right, " -EB_Value", ""},
+        {xte, false, Left, 3, Value, " +EB_Value", "EB_Value"},
+        {xte, false, Right, -1, Right, "", ""}, // no item chosen
     };
-    const Row rows[] = {
-        {Control::EB_Value, '\r', {"text EB_Value=2.00", "focus GroupXTE"}},
-        {Control::EB_Track, '\r', {"text EB_Track=2.0", "focus BTN_Heading"}},
-        {Control::EB_Speed, '\r', {"text EB_Speed=2", "focus BTN_Heading"}},
-        {Control::EB_Value, '\n', {}},
-        {Control::EB_Track, '2', {}},
-        {Control::EB_Speed, ' ', {}},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(FakeSimulatorWindow::name(r.edit) + " " + std::to_string(r.key));
+    for (const auto& [handler, checked, before, item, after, enabled, focus] : rows) {
+        SCOPED_TRACE(enabled);
         Rig rig;
-        rig.window.texts[r.edit] = "2";
-        if (r.edit == Control::EB_Value)
-            rig.inputs.EB_ValueKeyPress(r.key);
-        else if (r.edit == Control::EB_Track)
-            rig.inputs.EB_TrackKeyPress(r.key);
-        else
-            rig.inputs.EB_SpeedKeypress(r.key);
-        EXPECT_EQ(rig.window.log, r.log);
-    }
-}
-
-TEST(SimulatorInputs, CheckBoxesAndCrossTrackChoice) {
-    struct Row {
-        const char* name;
-        void (SimulatorInputs::*handler)();
-        bool checked;
-        int item;
-        XteMode modeBefore;
-        Log log;
-        bool courseOn, headingOn;
-        XteMode modeAfter;
-    };
-    const Row rows[] = {
-        {"course on, Left", &SimulatorInputs::BTN_CourseClick, true, 0, XteMode::Left,
-         {"enable GroupXTE"}, true, false, XteMode::Left},
-        {"course on, Value", &SimulatorInputs::BTN_CourseClick, true, 0, XteMode::Value,
-         {"enable GroupXTE", "enable EB_Value"}, true, false, XteMode::Value},
-        {"course off", &SimulatorInputs::BTN_CourseClick, false, 0, XteMode::Value,
-         {"disable GroupXTE", "disable EB_Value"}, false, false, XteMode::Value},
-        {"heading on", &SimulatorInputs::BTN_HeadingClick, true, 0, XteMode::Left,
-         {"enable EB_Track", "focus EB_Track", "select EB_Track", "enable EB_Speed"}, true, true,
-         XteMode::Left},
-        {"heading off", &SimulatorInputs::BTN_HeadingClick, false, 0, XteMode::Left,
-         {"disable EB_Track", "disable EB_Speed"}, true, false, XteMode::Left},
-        {"xte Left", &SimulatorInputs::GroupXTEClick, false, 0, XteMode::Value,
-         {"disable EB_Value"}, true, false, XteMode::Left},
-        {"xte Centre", &SimulatorInputs::GroupXTEClick, false, 1, XteMode::Left,
-         {"disable EB_Value"}, true, false, XteMode::Centre},
-        {"xte Right", &SimulatorInputs::GroupXTEClick, false, 2, XteMode::Left,
-         {"disable EB_Value"}, true, false, XteMode::Right},
-        {"xte Value", &SimulatorInputs::GroupXTEClick, false, 3, XteMode::Left,
-         {"enable EB_Value", "focus EB_Value", "select EB_Value"}, true, false, XteMode::Value},
-        {"xte none", &SimulatorInputs::GroupXTEClick, false, -1, XteMode::Right, {}, true, false,
-         XteMode::Right},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        Rig rig;
-        rig.state.xteMode = r.modeBefore;
-        rig.window.checked[Control::BTN_Course] = r.checked;
-        rig.window.checked[Control::BTN_Heading] = r.checked;
-        rig.window.items[Control::GroupXTE] = r.item;
-        (rig.inputs.*r.handler)();
-        EXPECT_EQ(rig.window.log, r.log);
-        EXPECT_EQ(rig.state.courseOn, r.courseOn);
-        EXPECT_EQ(rig.state.headingOn, r.headingOn);
-        EXPECT_EQ(rig.state.xteMode, r.modeAfter);
+        auto& w = rig.window;
+        rig.state.courseOn = rig.state.headingOn = !checked;
+        rig.state.xteMode = before;
+        w.checked[Control::BTN_Course] = w.checked[Control::BTN_Heading] = checked;
+        w.items[Control::GroupXTE] = item;
+        (rig.inputs.*handler)();
+        std::string enabledNow;
+        for (const auto& [control, on] : w.enabled)
+            enabledNow += (on ? " +" : " -") + std::string(ControlName(control));
+        EXPECT_EQ(enabledNow, enabled);
+        EXPECT_EQ(w.focus ? ControlName(*w.focus) : "", focus);
+        EXPECT_EQ(rig.state.courseOn, handler == course ? checked : !checked);
+        EXPECT_EQ(rig.state.headingOn, handler == heading ? checked : !checked);
+        EXPECT_EQ(rig.state.xteMode, after);
     }
 }
 
 TEST(SimulatorInputs, FormatChoiceSetsTheBaudRateOnlyWhenAuto) {
-    struct Row {
-        const char* name;
-        OutputFormat before;
-        std::uint8_t baudChoice;
-        int item;
-        OutputFormat after;
-        std::vector<std::string> calls;
-        std::uint32_t baud;
+    using enum OutputFormat;
+    // format before, baud choice (0 Auto), item chosen, format after, baud rate after
+    const std::tuple<OutputFormat, std::uint8_t, int, OutputFormat, std::uint32_t> rows[] = {
+        {NmeaV3, 0, 2, Aviation, 9600}, {Aviation, 0, 0, NmeaV2, 4800},
+        {NmeaV3, 0, 1, NmeaV3, 19200},   // the same item does nothing
+        {NmeaV3, 1, 2, Aviation, 19200}, // a fixed rate stays
     };
-    const std::vector<std::string> setBaud{"getLineState 7", "setLineState 7"};
-    const Row rows[] = {
-        {"v2 to v3, auto", OutputFormat::NmeaV2, 0, 1, OutputFormat::NmeaV3, setBaud, 4800},
-        {"v3 to aviation, auto", OutputFormat::NmeaV3, 0, 2, OutputFormat::Aviation, setBaud,
-         9600},
-        {"aviation to v2, auto", OutputFormat::Aviation, 0, 0, OutputFormat::NmeaV2, setBaud,
-         4800},
-        {"other item is aviation", OutputFormat::NmeaV3, 0, 5, OutputFormat::Aviation, setBaud,
-         9600},
-        {"same item", OutputFormat::NmeaV3, 0, 1, OutputFormat::NmeaV3, {}, 19200},
-        {"fixed baud", OutputFormat::NmeaV3, 1, 2, OutputFormat::Aviation, {}, 19200},
-        {"fixed baud back", OutputFormat::Aviation, 2, 0, OutputFormat::NmeaV2, {}, 19200},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [before, choice, item, after, baud] : rows) {
+        SCOPED_TRACE(item);
         Rig rig;
         rig.state.portHandle = 7;
-        rig.state.format = r.before;
-        rig.state.baudChoice = r.baudChoice;
+        rig.state.format = before;
+        rig.state.baudChoice = choice;
         rig.device.line.baudRate = 19200;
-        rig.window.items[Control::GroupFormat] = r.item;
+        rig.window.items[Control::GroupFormat] = item;
         rig.inputs.GroupFormatClick();
-        EXPECT_EQ(rig.state.format, r.after);
-        EXPECT_EQ(rig.device.calls, r.calls);
-        EXPECT_EQ(rig.device.line.baudRate, r.baud);
-        EXPECT_TRUE(rig.window.log.empty());
+        EXPECT_EQ(rig.state.format, after);
+        EXPECT_EQ(rig.device.line.baudRate, baud);
+    }
+}
+
+TEST(FuelFlow, PeriodIsTheWholeMillisecondsOf22OverTheFlow) {
+    // The float nearest 0.1 lies just above it: 219 ms, not 220.
+    const std::pair<float, int> rows[] = {{10, 2}, {5, 4}, {4, 5}, {1, 22}, {0.5f, 44}, {0.1f, 219}};
+    for (const auto& [flow, period] : rows)
+        EXPECT_EQ(FuelFlow::FlowPeriod(flow), period) << flow;
+}
+
+// The timer runs before the value is read, so refused text leaves it on its previous period.
+TEST(FuelFlow, EnableBoxStartsTheTimerBeforeReadingTheValue) {
+    const std::tuple<bool, const char*, Log> rows[] = {
+        {true, "4", {"+EB_Flow", "+FlowTimer", "+UpDown4", "focus EB_Flow", "text EB_Flow",
+                     "period FlowTimer"}},
+        {true, "x", {"+EB_Flow", "+FlowTimer", "+UpDown4", "focus EB_Flow"}},
+        {false, "4", {"-FlowTimer", "-EB_Flow", "-UpDown4"}},
+    };
+    for (const auto& [checked, typed, log] : rows) {
+        SCOPED_TRACE(typed);
+        Rig rig;
+        rig.window.checked[Control::BTN_FlowEna] = checked;
+        rig.window.texts[F] = typed;
+        rig.flow.BTN_FlowEnaClick();
+        EXPECT_EQ(rig.window.log, log);
+    }
+}
+
+TEST(FuelFlow, EachTickInvertsRts) {
+    Rig rig;
+    rig.state.portHandle = rig.link.OpenPort("COM1:"); // raises RTS
+    rig.device.calls.clear();
+    rig.flow.FlowTimerTimer();
+    rig.flow.FlowTimerTimer();
+    EXPECT_EQ(rig.device.calls, (Log{"CLRRTS 7", "SETRTS 7"}));
+    EXPECT_TRUE(rig.link.RtsRaised);
+}
+
+// Course and heading differ in each pass, so swapping the two boxes shows. Activation shows
+// one decimal, the edit two: what is shown is what the next read stores.
+TEST(WindowActivation, RewritesControlsFromTheStateAndTheBoxes) {
+    for (const bool a : {false, true}) {
+        SCOPED_TRACE(a);
+        Rig rig;
+        auto& w = rig.window;
+        rig.state.format = a ? OutputFormat::Aviation : OutputFormat::NmeaV2;
+        rig.state.xteMode = a ? XteMode::Value : XteMode::Right;
+        rig.state.xteValue = 1.25f;
+        rig.state.trackTenths = 3599.0f;
+        rig.state.recordsPerTick = 70000; // the up-down holds 16 bits
+        w.checked[Control::BTN_Course] = a;
+        w.checked[Control::BTN_Heading] = w.checked[Control::BTN_FlowEna] = !a;
+        w.separator = a ? "," : ".";
+        FormActivate(rig.state, w);
+        EXPECT_EQ(w.items[Control::GroupFormat], a ? 2 : 0);
+        EXPECT_EQ(w.items[Control::GroupXTE], a ? 3 : 2);
+        EXPECT_EQ(w.enabled[V], a);
+        EXPECT_EQ(w.enabled[F] + w.enabled[T] + w.enabled[S], a ? 0 : 3);
+        EXPECT_EQ(rig.state.courseOn, a);
+        EXPECT_EQ(rig.state.headingOn, !a);
+        EXPECT_EQ(w.texts[T], a ? "359,9" : "359.9");
+        EXPECT_FALSE(w.texts.count(S)); // speed is left as typed
+        EXPECT_EQ(w.positions[Control::UpDown_lps], 70000 - 65536);
+        EXPECT_EQ(w.texts[Control::EDIT_chunks], "70000");
+        EXPECT_EQ(w.texts[V], a ? "1,3" : "1.3");
+        EXPECT_EQ(rig.state.xteValue, 1.25f);
+        rig.inputs.EB_ValueExit();
+        EXPECT_EQ(rig.state.xteValue, 1.3f);
+        EXPECT_EQ(w.texts[V], a ? "1,30" : "1.30");
     }
 }
 
