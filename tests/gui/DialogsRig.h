@@ -14,12 +14,10 @@ struct DialogsRig : MainWindowRig {
         : MainWindowRig(conf), calibrate(services, window->transmitter()), serialPort(services) {
         window->setDialogs(&calibrate, &serialPort);
     }
-
     std::string confText() const {
         std::ifstream in(confPath());
         return std::string((std::istreambuf_iterator<char>(in)), {});
     }
-
     TCalibrate calibrate;
     TFRM_SerialPort serialPort;
 };
@@ -39,21 +37,30 @@ inline void typeInto(QLineEdit* edit, const char* keys) {
     QTest::keyClicks(edit, keys);
 }
 
-// True when the style's text area of the control holds its whole caption.
-inline bool captionFits(QWidget* w) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(b);
-        option.text = b->text();
-        const QStyle::SubElement area = b->inherits("QRadioButton") ? QStyle::SE_RadioButtonContents
-                                        : b->inherits("QCheckBox")  ? QStyle::SE_CheckBoxContents
-                                                                    : QStyle::SE_PushButtonContents;
-        const QRect r = b->style()->subElementRect(area, &option, b);
-        QString shown = b->text();
-        shown.remove('&');
-        return r.width() >= b->fontMetrics().horizontalAdvance(shown);
+// The caption and hint of every control, "caption|hint", joined by "/" in creation order.
+// Fails on a caption the style's text area of its control cannot hold whole.
+inline QString textsOf(QWidget* dialog) {
+    QStringList all;
+    for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        auto* group = qobject_cast<QGroupBox*>(w);
+        QString caption = group ? group->title() : w->property("text").toString();
+        const QString hint = w->toolTip().isEmpty() ? QString() : "|" + w->toolTip();
+        if (!caption.isEmpty() || !hint.isEmpty())
+            all << caption + hint;
+        QRect area = w->rect();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(b);
+            option.text = b->text();
+            const auto text = b->inherits("QRadioButton") ? QStyle::SE_RadioButtonContents
+                              : b->inherits("QCheckBox")  ? QStyle::SE_CheckBoxContents
+                                                          : QStyle::SE_PushButtonContents;
+            area = b->style()->subElementRect(text, &option, b);
+        } else if (!qobject_cast<QLabel*>(w)) {
+            continue;
+        }
+        if (area.width() < w->fontMetrics().horizontalAdvance(caption.remove('&')))
+            all << "CLIPPED " + w->objectName();
     }
-    if (auto* l = qobject_cast<QLabel*>(w))
-        return l->width() >= l->fontMetrics().horizontalAdvance(l->text());
-    return true;
+    return all.join('/');
 }

@@ -5,9 +5,8 @@
 
 namespace {
 
-const std::string Rmb = "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*40";
-const std::string Rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F";
-const std::string Tick = Rmb + "\r\n" + Rmc + "\r\n";
+const std::string Tick = "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*40\r\n"
+                         "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F\r\n";
 
 // COM1 and COM3 are pseudo-terminals; COM2 and COM4 name devices that do not exist.
 struct SerialRig : DialogsRig {
@@ -18,23 +17,21 @@ struct SerialRig : DialogsRig {
         clickIndicator(serialPort.portRows()->button(port));
         clickIndicator(serialPort.baudRows()->button(baud));
     }
+    void ok() { QTest::mouseClick(ui().BTN_OK, Qt::LeftButton); }
     std::optional<std::int32_t> storedPort() {
         FileSettingsStore reread(dir.path().toStdString());
         reread.open(false);
         return reread.readInt("Port");
     }
-    static speed_t speed(PtyPair& line) {
+    static int speed(PtyPair& line) {
         const termios t = line.slaveTermios();
-        return cfgetospeed(&t);
+        return static_cast<int>(cfgetospeed(&t));
     }
     // Whether another program could take the port now (it is opened exclusively).
     static bool isFree(PtyPair& line) {
         PosixSerialDevice other([&](const std::string&) { return line.slavePath; });
         const PortHandle h = other.open("COM1:");
-        if (h == InvalidPort)
-            return false;
-        other.close(h);
-        return true;
+        return h != InvalidPort && other.close(h);
     }
 };
 
@@ -43,66 +40,53 @@ struct SerialRig : DialogsRig {
 class SerialPortDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void controlsAsDesigned() {
+    void windowAndTexts() {
         SerialRig rig("Port=3\nCompatibility=1\n");
         TFRM_SerialPort& d = rig.serialPort;
-        auto& ui = rig.ui();
         QCOMPARE(d.windowTitle(), QString("Serial Port"));
-        QCOMPARE(d.minimumSize(), QSize(181, 168));
-        QCOMPARE(d.maximumSize(), QSize(181, 168));
-        QVERIFY(d.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(d.isHidden());
-        QCOMPARE(ui.GroupPort->title(), QString("Choose Port"));
-        QCOMPARE(ui.GroupPort->toolTip(), QString("Choose which serial port to use"));
-        QCOMPARE(ui.GroupBaud->title(), QString("Baud Rate"));
-        QCOMPARE(ui.GroupBaud->toolTip(), QString());
-        QCOMPARE(ui.BTN_OK->text(), QString("OK"));
-        QCOMPARE(ui.BTN_OK->toolTip(), QString("Switch to selected serial port"));
-        QCOMPARE(ui.BTN_CANCEL->text(), QString("Cancel"));
-        QCOMPARE(ui.BTN_CANCEL->toolTip(), QString("Exit without changing serial port"));
-        QVERIFY(captionFits(ui.BTN_OK) && captionFits(ui.BTN_CANCEL));
-        QVERIFY(ui.BTN_OK->isDefault());
-        QVERIFY(!ui.BTN_CANCEL->isDefault() && !ui.BTN_CANCEL->autoDefault());
-
+        QVERIFY(d.windowFlags().testFlag(Qt::WindowStaysOnTopHint) && d.isHidden());
+        QCOMPARE(textsOf(&d), "Choose Port|Choose which serial port to use/COM&1/COM&2/COM&3/COM&4/"
+                              "Baud Rate/Auto/4800/9600/19200/OK|Switch to selected serial port/"
+                              "Cancel|Exit without changing serial port");
+        QVERIFY(rig.ui().BTN_OK->isDefault() && !rig.ui().BTN_CANCEL->autoDefault());
+        // The opening names each port's device and selects the current port and baud choice.
         rig.open();
-        QVERIFY(d.isVisible());
-        const QStringList ports = {"COM&1", "COM&2", "COM&3", "COM&4"};
-        const QString devices[] = {QString::fromStdString(rig.pty.slavePath), "/nonexistent/tty2",
-                                   QString::fromStdString(rig.pty3.slavePath),
-                                   "/nonexistent/tty4"};
-        const QStringList bauds = {"Auto", "4800", "9600", "19200"};
-        for (int i = 0; i < 4; ++i) {
-            QAbstractButton* port = d.portRows()->button(i);
-            QCOMPARE(port->text(), ports[i]);
-            QCOMPARE(port->toolTip(), QString("COM%1: opens %2").arg(i + 1).arg(devices[i]));
-            QCOMPARE(d.baudRows()->button(i)->text(), bauds[i]);
-            QVERIFY(captionFits(port) && captionFits(d.baudRows()->button(i)));
-        }
-        // The opening selects the current port and baud choice.
+        QCOMPARE(rig.ui().PortRow2->toolTip(),
+                 "COM3: opens " + QString::fromStdString(rig.pty3.slavePath));
         QCOMPARE(d.portRows()->checkedId(), 2);
         QCOMPARE(d.baudRows()->checkedId(), 0);
     }
 
+    // With the settings file missing, the warning comes after COM3 is open and before COM1 is
+    // closed, so a failure to open COM3 would have left COM1 working.
     void switchingToCom3() {
-        SerialRig rig;
-        rig.window->show();
-        rig.window->FormActivate(); // both sentences on, as when the user has seen the window
-        rig.open();
-        rig.choose(2, 0);
-        QTest::keyClick(&rig.serialPort, Qt::Key_Return); // OK is the default button
-        QVERIFY(rig.serialPort.isHidden());
-        QVERIFY(rig.box.shown.empty());
-        QCOMPARE(rig.state.portIndex, std::uint8_t{2});
-        QCOMPARE(rig.storedPort(), std::optional<std::int32_t>(3));
-        QVERIFY(SerialRig::isFree(rig.pty));
-        QVERIFY(!SerialRig::isFree(rig.pty3));
-        QCOMPARE(SerialRig::speed(rig.pty3), static_cast<speed_t>(B4800));
-
-        rig.pty.drain();
-        QCOMPARE(MainWindowRig::readFrom(rig.pty3, Tick.size()), Tick);
-        QCOMPARE(rig.pty.drain(), std::string());
-        rig.open();
-        QCOMPARE(rig.serialPort.portRows()->checkedId(), 2);
+        for (const bool fileMissing : {false, true}) {
+            SerialRig rig(fileMissing ? nullptr : "Port=1\n"); // nullptr: the devices kept apart
+            if (fileMissing)
+                std::filesystem::remove(rig.confPath());
+            bool bothHeld = false;
+            rig.box.whileShown = [&] {
+                bothHeld = !SerialRig::isFree(rig.pty) && !SerialRig::isFree(rig.pty3);
+            };
+            rig.window->show();
+            rig.window->FormActivate(); // both sentences on, as when the user has seen the window
+            rig.open();
+            rig.choose(2, 0);
+            QTest::keyClick(&rig.serialPort, Qt::Key_Return); // OK is the default button
+            QVERIFY(rig.serialPort.isHidden());
+            QCOMPARE(rig.box.shown.size(), std::size_t{fileMissing ? 1u : 0u});
+            if (fileMissing)
+                QVERIFY(bothHeld && rig.box.shown[0].text == "Can't open Tarrow");
+            QCOMPARE(rig.state.portIndex, std::uint8_t{2});
+            QCOMPARE(rig.storedPort(), fileMissing ? std::nullopt : std::optional<std::int32_t>(3));
+            QVERIFY(SerialRig::isFree(rig.pty) && !SerialRig::isFree(rig.pty3));
+            QCOMPARE(SerialRig::speed(rig.pty3), B4800);
+            rig.pty.drain();
+            QCOMPARE(MainWindowRig::readFrom(rig.pty3, Tick.size()), Tick);
+            QCOMPARE(rig.pty.drain(), std::string());
+            rig.open();
+            QCOMPARE(rig.serialPort.portRows()->checkedId(), 2);
+        }
     }
 
     void portThatWillNotOpen() {
@@ -111,62 +95,52 @@ private slots:
         rig.box.answers = {MsgResult::Retry, MsgResult::Cancel};
         rig.open();
         rig.choose(1, 3);
-        QTest::mouseClick(rig.ui().BTN_OK, Qt::LeftButton);
+        rig.ok();
         // Retry: the dialog stays as it was and nothing has changed.
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
         QCOMPARE(rig.box.shown[0].text, std::string("Can't open COM2:"));
-        QCOMPARE(rig.box.shown[0].caption, std::string());
-        QCOMPARE(rig.box.shown[0].icon, MsgIcon::Warning);
+        QVERIFY(rig.box.shown[0].caption.empty() && rig.box.shown[0].icon == MsgIcon::Warning);
         QCOMPARE(rig.box.shown[0].buttons, MsgButtons::RetryCancel);
-        QVERIFY(rig.serialPort.isVisible());
-        QCOMPARE(rig.serialPort.portRows()->checkedId(), 1);
+        QVERIFY(rig.serialPort.isVisible() && rig.serialPort.portRows()->checkedId() == 1);
         QCOMPARE(rig.state.baudChoice, std::uint8_t{0});
-        QCOMPARE(SerialRig::speed(rig.pty), static_cast<speed_t>(B4800));
-
+        QCOMPARE(SerialRig::speed(rig.pty), B4800);
         // Cancel: the old port stays, the baud choice is applied, the dialog closes.
-        QTest::mouseClick(rig.ui().BTN_OK, Qt::LeftButton);
-        QCOMPARE(rig.box.shown.size(), std::size_t{2});
-        QCOMPARE(rig.box.shown[1].text, std::string("Can't open COM2:"));
-        QVERIFY(rig.serialPort.isHidden());
+        rig.ok();
+        QVERIFY(rig.box.shown.size() == 2 && rig.serialPort.isHidden());
         QCOMPARE(rig.state.portIndex, std::uint8_t{0});
         QCOMPARE(rig.state.baudChoice, std::uint8_t{3});
-        QCOMPARE(SerialRig::speed(rig.pty), static_cast<speed_t>(B19200));
+        QCOMPARE(SerialRig::speed(rig.pty), B19200);
         QCOMPARE(rig.storedPort(), std::optional<std::int32_t>(1));
         rig.window->transmitter().TransmitLine("still COM1", 0);
         QCOMPARE(rig.pty.read(12), std::string("still COM1\r\n"));
     }
 
     void baudChoicesOnTheLine() {
-        struct Row {
-            OutputFormat format;
-            int baud;
-            speed_t speed;
-        };
-        const Row rows[] = {
-            {OutputFormat::NmeaV3, 3, B19200}, {OutputFormat::NmeaV3, 2, B9600},
-            {OutputFormat::NmeaV3, 1, B4800},  {OutputFormat::Aviation, 3, B19200},
-            {OutputFormat::Aviation, 0, B9600}, {OutputFormat::NmeaV2, 0, B4800},
+        const std::tuple<OutputFormat, int, int> rows[] = {
+            {OutputFormat::NmeaV3, 3, B19200},  {OutputFormat::NmeaV3, 2, B9600},
+            {OutputFormat::Aviation, 1, B4800}, {OutputFormat::Aviation, 0, B9600},
+            {OutputFormat::NmeaV2, 0, B4800},
         };
         SerialRig rig;
         rig.window->timer1().stop();
-        for (const Row& r : rows) {
-            rig.state.format = r.format;
+        for (const auto& [format, baud, speed] : rows) {
+            rig.state.format = format;
             rig.open();
-            clickIndicator(rig.serialPort.baudRows()->button(r.baud));
-            QTest::mouseClick(rig.ui().BTN_OK, Qt::LeftButton);
-            QCOMPARE(rig.state.baudChoice, static_cast<std::uint8_t>(r.baud));
-            QCOMPARE(SerialRig::speed(rig.pty), r.speed);
+            clickIndicator(rig.serialPort.baudRows()->button(baud));
+            rig.ok();
+            QCOMPARE(rig.state.baudChoice, static_cast<std::uint8_t>(baud));
+            QCOMPARE(SerialRig::speed(rig.pty), speed);
         }
         // Auto kept across a format change: the next showing offers Auto again and OK
         // applies the rate of the new format.
         rig.state.format = OutputFormat::Aviation;
         rig.link.SetBaud(SerialLink::AutoBaudIndex(rig.state.format));
-        QCOMPARE(SerialRig::speed(rig.pty), static_cast<speed_t>(B9600));
+        QCOMPARE(SerialRig::speed(rig.pty), B9600);
         rig.open();
         QCOMPARE(rig.serialPort.baudRows()->checkedId(), 0);
         rig.state.format = OutputFormat::NmeaV3;
-        QTest::mouseClick(rig.ui().BTN_OK, Qt::LeftButton);
-        QCOMPARE(SerialRig::speed(rig.pty), static_cast<speed_t>(B4800));
+        rig.ok();
+        QCOMPARE(SerialRig::speed(rig.pty), B4800);
         QVERIFY(rig.box.shown.empty());
     }
 
@@ -183,15 +157,12 @@ private slots:
             rig.open();
             rig.choose(2, 2);
             close();
-            QVERIFY(rig.serialPort.isHidden());
-            QCOMPARE(rig.state.portIndex, std::uint8_t{0});
-            QCOMPARE(rig.state.baudChoice, std::uint8_t{0});
-            QCOMPARE(SerialRig::speed(rig.pty), static_cast<speed_t>(B4800));
-            QVERIFY(SerialRig::isFree(rig.pty3));
+            QVERIFY(rig.serialPort.isHidden() && SerialRig::isFree(rig.pty3));
+            QVERIFY(rig.state.portIndex == 0 && rig.state.baudChoice == 0);
+            QCOMPARE(SerialRig::speed(rig.pty), B4800);
             QCOMPARE(rig.confText(), conf);
             rig.open();
             QCOMPARE(rig.serialPort.portRows()->checkedId(), 0);
-            QCOMPARE(rig.serialPort.baudRows()->checkedId(), 0);
             rig.serialPort.hide();
         }
         QVERIFY(rig.box.shown.empty());
