@@ -1,78 +1,132 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
-#include <sstream>
+#include <tuple>
 
-#include "core/PlaybackFakes.h"
+#include "core/Fakes.h"
+#include "playback/AviationFieldTable.h"
+#include "playback/FieldNumber.h"
+#include "playback/NmeaReadout.h"
+#include "playback/PlaybackEngine.h"
+#include "playback/PlaybackWindow.h"
+#include "playback/Readouts.h"
+#include "playback/Sleeper.h"
+#include "serial/TransmitLine.h"
 
 namespace {
 
+using Events = std::vector<std::string>;
+
+// A real engine, SerialLink and Transmitter; the rig is their window, port, terminal and
+// sleeper, and records every record on the wire, read-out and caption in one ordered list.
+struct PlaybackRig : PlaybackWindow, Sleeper, FakeSerialDevice, FakeTerminal {
+    explicit PlaybackRig(bool nmea = true) {
+        state.portHandle = 3;
+        state.fileTypeNmea = nmea;
+        state.format = nmea ? OutputFormat::NmeaV3 : OutputFormat::Aviation;
+    }
+    // Each TransmitLine call echoes one terminal line, which parts its bytes from the next call's.
+    bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
+        if (newRecord || events.empty() || !events.back().starts_with("wire "))
+            events.push_back("wire ");
+        events.back().append(reinterpret_cast<const char*>(data), count);
+        newRecord = false;
+        return FakeSerialDevice::write(h, data, count);
+    }
+    void appendLine(std::string_view bytes) override {
+        FakeTerminal::appendLine(bytes);
+        newRecord = true;
+    }
+    void setRangeText(const std::string& t) override { events.push_back("range " + t); }
+    void setSpeedText(const std::string& t) override { events.push_back("speed " + t); }
+    void setCalculatedSpeedText(const std::string& t) override { events.push_back("calc " + t); }
+    void setWaypointIdText(const std::string& t) override { events.push_back("waypoint " + t); }
+    void setOpenFileCaption(const std::string& t) override { events.push_back("caption " + t); }
+    void setFileNameText(const std::string& t) override { events.push_back("filename " + t); }
+    int pauseSecondsPosition() const override { return seconds; }
+    int recordsPerTickPosition() const override { return budget; }
+    std::string triggerText() const override { return trigger; }
+    void wait10ms() override { ++waits; }
+    // As the output tick does: the replay runs only while a file is open.
+    void tick() {
+        if (state.fileOpen)
+            engine.PlaybackTick();
+    }
+
+    Events events;
+    bool newRecord = true;
+    int seconds = 1, budget = 25, waits = 0;
+    std::string trigger = "GPRMB";
+    EmulatorState state;
+    FakeMessageBox box;
+    SerialLink link{state, *this, box};
+    TerminalLog log{this, 12, 38};
+    Transmitter tx{state, link, log};
+    PlaybackEngine engine{state, *this, tx, *this};
+};
+
 const std::filesystem::path DataDir = std::filesystem::path(TARROW_TEST_DATA_DIR) / "playback";
 
+std::string WriteTempFile(const std::string& name, const std::string& bytes) {
+    const auto path = std::filesystem::path(testing::TempDir()) / name;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path.string();
+}
+
+// The .chk quoting: \r \n \\ \" and \xNN.
 std::string Unquote(const std::string& q) {
     std::string out;
     for (std::size_t i = 1; i + 1 < q.size(); ++i) {
         if (q[i] != '\\') {
             out += q[i];
-            continue;
-        }
-        const char e = q[++i];
-        if (e == 'r')
-            out += '\r';
-        else if (e == 'n')
-            out += '\n';
-        else if (e == 'x') {
+        } else if (q[++i] == 'x') {
             out += static_cast<char>(std::stoi(q.substr(i + 1, 2), nullptr, 16));
             i += 2;
-        } else
-            out += e;
+        } else {
+            out += q[i] == 'r' ? '\r' : q[i] == 'n' ? '\n' : q[i];
+        }
     }
     return out;
 }
 
-// Runs the recorded file a .chk names with its settings and compares every event.
+// Runs the recorded file a .chk names with the settings above its "open" line and compares
+// every event from there on.
 void RunCheckFile(const std::string& chkName) {
     SCOPED_TRACE(chkName);
     std::ifstream in(DataDir / chkName);
     ASSERT_TRUE(in) << "missing " << chkName;
-    PlaybackRig rig;
-    std::string file;
-    int ticks = 0;
-    std::vector<std::string> expected;
+    std::map<std::string, std::string> run;
+    Events expected;
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#')
             continue;
-        std::istringstream words(line);
-        std::string key, rest;
-        words >> key;
-        std::getline(words >> std::ws, rest);
-        if (key == "file")
-            file = rest;
-        else if (key == "type")
-            rig.setType(rest == "nmea");
-        else if (key == "budget")
-            rig.window.budget = std::stoi(rest);
-        else if (key == "trigger")
-            rig.window.trigger = Unquote(rest);
-        else if (key == "loop")
-            rig.state.loop = rest == "1";
-        else if (key == "seconds")
-            rig.window.seconds = std::stoi(rest);
-        else if (key == "ticks")
-            ticks = std::stoi(rest);
+        const std::size_t space = line.find(' ');
+        const std::string key = line.substr(0, space);
+        std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+        if (value.starts_with('"'))
+            value = Unquote(value);
+        if (key == "open" || !expected.empty())
+            expected.push_back(space == std::string::npos ? key : key + " " + value);
         else
-            expected.push_back(line);
+            run[key] = value;
     }
+    PlaybackRig rig(run["type"] == "nmea");
+    rig.budget = std::stoi(run["budget"]);
+    rig.trigger = run["trigger"];
+    rig.seconds = std::stoi(run["seconds"]);
+    rig.state.loop = run["loop"] == "1";
     rig.events.push_back("open");
-    ASSERT_TRUE(rig.engine.open((DataDir / file).string()));
-    for (int i = 1; i <= ticks; ++i) {
+    ASSERT_TRUE(rig.engine.open((DataDir / run["file"]).string()));
+    for (int i = 1; i <= std::stoi(run["ticks"]); ++i) {
         rig.events.push_back("tick " + std::to_string(i));
-        rig.device.newRecord = true;
-        const int before = rig.sleeper.waits;
+        const int before = rig.waits;
         rig.tick();
-        rig.events.push_back("waits " + std::to_string(rig.sleeper.waits - before));
+        rig.events.push_back("waits " + std::to_string(rig.waits - before));
     }
     EXPECT_EQ(rig.events, expected);
 }
@@ -84,183 +138,184 @@ TEST(PlaybackEngine, RecordedFiles) {
         RunCheckFile(chk);
 }
 
-const std::string Rmb1 = "$GPRMB,A,,,,,,,,,1.0,*00";
-const std::string Rmb2 = "$GPRMB,A,,,,,,,,,2.0,*00";
-const std::string Rmc1 = "$GPRMC,,,,,,,1.0,*00";
-const std::string Rmc2 = "$GPRMC,,,,,,,2.0,*00";
-
-std::string Lines(std::initializer_list<std::string> lines) {
+std::string Lines(std::initializer_list<std::string> lines, const char* end = "\n") {
     std::string s;
     for (const auto& l : lines)
-        s += l + "\n";
+        s += l + end;
     return s;
 }
 
-std::string Sent(std::initializer_list<std::string> lines) {
-    std::string s;
-    for (const auto& l : lines)
-        s += l + "\r\n";
-    return s;
-}
+const std::string Rmb1 = "$GPRMB,A,1", Rmb2 = "$GPRMB,A,2", Rmc1 = "$GPRMC,A,1";
 
 TEST(PlaybackEngine, PacingAndEnds) {
-    const std::string longLine = "Z" + std::string(199, 'x') + "\r";
-    struct Row {
-        const char* name;
-        std::string content;
-        bool nmea;
-        int budget;
-        std::string trigger;
-        bool loop;
-        std::vector<std::string> perTick; // bytes on the wire, tick by tick
-        int waits;
-        bool openAfter;
-    };
+    const std::string longLine = "\x02Z" + std::string(299, 'x') + "\r";
+    // name, file, NMEA or Aviation, records per tick, trigger, Loop, bytes on the wire per tick
     // clang-format off
-    const Row rows[] = {
-        {"empty trigger counts lines", Lines({Rmb1, Rmc1, Rmb2}), true, 2, "", false,
-         {Sent({Rmb1, Rmc1}), Sent({Rmb2}), ""}, 3, false},
-        {"trigger in every line", Lines({Rmb1, Rmc1, Rmb2}), true, 25, "$GP", false,
-         {Sent({Rmb1}), Sent({Rmc1}), Sent({Rmb2}), ""}, 3, false},
-        {"budget smaller than group", Lines({Rmb1, Rmc1, Rmc2, Rmb2, Rmc2}), true, 2, "GPRMB",
-         false, {Sent({Rmb1, Rmc1}), Sent({Rmc2, Rmb2}), Sent({Rmc2}), ""}, 5, false},
-        {"one group loops", Lines({Rmb1, "$GPGGA", Rmc1}), true, 25, "GPRMB", true,
-         {Sent({Rmb1, Rmc1}), Sent({Rmb1, Rmc1}), Sent({Rmb1, Rmc1})}, 9, true},
-        {"small file wraps within a tick", Lines({Rmb1, Rmc1}), true, 5, "", true,
-         {Sent({Rmb1, Rmc1, Rmb1, Rmc1, Rmb1}), Sent({Rmc1, Rmb1, Rmc1, Rmb1, Rmc1})}, 10,
-         true},
-        {"nmea empty file with loop", "", true, 25, "GPRMB", true, {"", "", ""}, 0, true},
-        {"no limit and no trigger stops after a whole pass", Lines({Rmb1, Rmc1}), true, 0, "",
-         true, {Sent({Rmb1, Rmc1, Rmb1, Rmc1}), Sent({Rmb1, Rmc1, Rmb1, Rmc1})}, 8, true},
-        {"embedded zero ends the line", std::string("$GPRMB,1\0,2\n", 12), true, 25, "", false,
-         {"$GPRMB,1\r\n"}, 1, false},
-        {"aviation empty file with loop", "", false, 25, "", true, {"", ""}, 0, true},
-        {"aviation without CR or STX with loop", "$GPRMB,A\n$GPRMC,B\n", false, 25, "", true,
-         {"", ""}, 0, true},
-        {"ETX only with loop", "\x03", false, 25, "", true, {"\x03\x03"}, 0, true},
-        {"aviation EOF inside a value", "\x02KAB", false, 25, "", false, {"\x02", ""}, 0, false},
-        {"aviation EOF inside a value with loop", "\x02KAB", false, 25, "", true,
-         {"\x02", "\x02"}, 0, true},
-        {"STX drops gathered bytes", "XY\x02N1\r", false, 25, "", false, {"\x02N1\r"}, 0,
-         false},
-        {"ETX does not restart the line", "\x02Z1\x03\r", false, 25, "", false,
-         {"\x02\x03Z1\r"}, 0, false},
-        {"unfinished line dropped at end", "\x02Z1\r\nZ2", false, 25, "", false, {"\x02Z1\r"},
-         0, false},
-        {"line longer than the buffer", "\x02" + longLine, false, 25, "", false,
-         {"\x02" + longLine}, 0, false},
+    const std::tuple<const char*, std::string, bool, int, const char*, bool, Events> rows[] = {
+        {"records per tick without a trigger", Lines({Rmb1, Rmc1, Rmb2}), true, 2, "", false,
+         {Lines({Rmb1, Rmc1}, "\r\n"), Lines({Rmb2}, "\r\n"), ""}},
+        {"one group wraps to the next trigger", Lines({Rmb1, "$GPGGA", Rmc1}), true, 25, "GPRMB",
+         true, {Lines({Rmb1, Rmc1}, "\r\n"), Lines({Rmb1, Rmc1}, "\r\n")}},
+        {"nothing between two ends of file", "", true, 25, "GPRMB", true, {"", ""}},
+        {"a whole pass without budget ends the tick", Lines({Rmb1, Rmc1}), true, 0, "", true,
+         {Lines({Rmb1, Rmc1, Rmb1, Rmc1}, "\r\n")}},
+        {"zero ends a line", std::string("$GPRMB\0,2\n", 10), true, 25, "", false, {"$GPRMB\r\n"}},
+        {"STX drops gathered bytes", "XY\x02N1\r", false, 25, "", false, {"\x02N1\r"}},
+        {"ETX keeps the line", "\x02Z1\x03\r", false, 25, "", false, {"\x02\x03Z1\r"}},
+        {"line longer than the buffer", longLine, false, 25, "", false, {longLine}},
     };
     // clang-format on
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        PlaybackRig rig;
-        rig.setType(r.nmea);
-        rig.window.budget = r.budget;
-        rig.window.trigger = r.trigger;
-        rig.state.loop = r.loop;
-        ASSERT_TRUE(rig.engine.open(WriteTempFile("pacing.txt", r.content)));
-        for (std::size_t t = 0; t < r.perTick.size(); ++t) {
-            SCOPED_TRACE(t + 1);
-            const std::size_t before = rig.device.written.size();
+    for (const auto& [name, content, nmea, budget, trigger, loop, perTick] : rows) {
+        SCOPED_TRACE(name);
+        PlaybackRig rig(nmea);
+        rig.budget = budget;
+        rig.trigger = trigger;
+        rig.state.loop = loop;
+        ASSERT_TRUE(rig.engine.open(WriteTempFile("pacing.txt", content)));
+        for (const auto& bytes : perTick) {
+            const std::size_t before = rig.written.size();
             rig.tick();
-            EXPECT_EQ(rig.device.written.substr(before), r.perTick[t]);
+            EXPECT_EQ(rig.written.substr(before), bytes);
         }
-        EXPECT_EQ(rig.sleeper.waits, r.waits);
-        EXPECT_EQ(rig.state.fileOpen, r.openAfter);
+        EXPECT_EQ(rig.state.fileOpen, loop);
     }
 }
 
-// Arbitrary bytes in either mode: every tick ends, without Loop the file always closes, and
-// Aviation replay never sends more bytes than the file holds.
+// Arbitrary bytes in either mode (run under ASan too): every tick ends, without Loop the file
+// closes, and Aviation replay never sends more bytes than the file holds.
 TEST(PlaybackEngine, ArbitraryFilesEndEveryTick) {
     std::mt19937 random(20240611);
-    const std::vector<std::string> pieces{"\x02", "\x03", "\r", "\n", "K", "E", "D", "w",
-                                          "$GPRMB,", "$GPRMC,", ",", "1.5", std::string(1, '\0'),
-                                          "\xff", "GPRMB", std::string(140, 'x')};
+    // clang-format off
+    const std::vector<std::string> pieces{"\x02", "\x03", "\r", "\n", "K", "E", "D", "w", "$GPRMB,",
+        "$GPRMC,", ",", "1.5", std::string(1, '\0'), "\xff", "GPRMB", std::string(140, 'x')};
+    // clang-format on
     for (int run = 0; run < 300; ++run) {
         SCOPED_TRACE(run);
         std::string content;
-        const auto count = random() % 40;
-        for (unsigned i = 0; i < count; ++i)
+        for (auto count = random() % 40; count > 0; --count)
             content += pieces[random() % pieces.size()];
-        PlaybackRig rig;
-        rig.setType(random() % 2 == 0);
+        PlaybackRig rig(random() % 2 == 0);
         rig.state.loop = random() % 2 == 0;
-        rig.window.budget = static_cast<int>(random() % 5);
-        rig.window.trigger = random() % 2 == 0 ? "GPRMB" : "";
+        rig.budget = static_cast<int>(random() % 5);
+        rig.trigger = random() % 2 == 0 ? "GPRMB" : "";
         ASSERT_TRUE(rig.engine.open(WriteTempFile("arbitrary.bin", content)));
         // Without Loop each tick moves on through the file, so it must close in time.
         const std::size_t ticks = rig.state.loop ? 3 : content.size() + 2;
         for (std::size_t t = 0; t < ticks && rig.state.fileOpen; ++t)
             rig.tick();
         EXPECT_EQ(rig.state.fileOpen, rig.state.loop);
-        if (!rig.state.loop && !rig.state.fileTypeNmea) {
-            EXPECT_LE(rig.device.written.size(), content.size());
-        }
+        EXPECT_TRUE(rig.state.loop || rig.state.fileTypeNmea ||
+                    rig.written.size() <= content.size());
     }
 }
 
-TEST(PlaybackEngine, LongAviationLineLeavesInPiecesThatFitTheBuffer) {
-    PlaybackRig rig;
-    rig.setType(false);
-    const std::string line = "Z" + std::string(299, 'x') + "\r";
-    ASSERT_TRUE(rig.engine.open(WriteTempFile("long.avi", line)));
-    rig.tick();
-    EXPECT_EQ(rig.device.written, line);
-    // 300 bytes before the CR: two full pieces of 131, then 38 and the CR.
-    const std::vector<std::size_t> sizes{131, 131, 38};
-    ASSERT_EQ(rig.term.lines.size(), sizes.size());
-    for (std::size_t i = 0; i < sizes.size(); ++i)
-        EXPECT_EQ(rig.term.lines[i].size(), sizes[i]);
-}
-
-TEST(PlaybackEngine, EndOfFileInsideValueReadsAsFF) {
-    PlaybackRig rig;
-    rig.setType(false);
+// A value cut short by the end of the file reads as 0xFF; the unfinished line is not sent.
+TEST(PlaybackEngine, EndOfFileInsideValue) {
+    PlaybackRig rig(false);
     ASSERT_TRUE(rig.engine.open(WriteTempFile("value.avi", "\x02KAB")));
     rig.events.clear();
     rig.tick();
-    const std::vector<std::string> expected{"wire \"\\x02\"", "waypoint \"AB\\xff\\xff\\xff\"",
-                                            "caption \"Open file\"", "filename \"\""};
-    EXPECT_EQ(rig.events, expected);
+    EXPECT_EQ(rig.events,
+              (Events{"wire \x02", "waypoint AB\xff\xff\xff", "caption Open file", "filename "}));
 }
 
+// The file is read afresh each tick: emptied while open, it reads as ended.
 TEST(PlaybackEngine, FileTruncatedWhileOpenEndsCleanly) {
-    for (const bool loop : {false, true}) {
-        SCOPED_TRACE(loop);
+    PlaybackRig rig;
+    rig.state.loop = true;
+    const std::string path = WriteTempFile("shrinks.nmea", Lines({Rmb1, Rmc1, Rmb2, Rmc1}));
+    ASSERT_TRUE(rig.engine.open(path));
+    rig.tick();
+    std::filesystem::resize_file(path, 0);
+    rig.tick(); // with Loop the tick ends and the file stays open
+    EXPECT_TRUE(rig.state.fileOpen);
+    rig.state.loop = false;
+    rig.tick();
+    EXPECT_FALSE(rig.state.fileOpen);
+    EXPECT_EQ(rig.written, Lines({Rmb1, Rmc1}, "\r\n"));
+}
+
+// Read and written with a point whatever the locale; hex, inf and nan are not numbers here.
+TEST(Readouts, NumbersUseAPointUnderACommaLocale) {
+    const char* set = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    const std::tuple<double, const char*, const char*> shown[] = {
+        {150, "150.00nm", " 150.0kt"},
+        {-4680, "-4680.00nm", "-4680.0kt"},
+        {0.05, "  0.05nm", "   0.1kt"},
+    };
+    for (const auto& [value, range, speed] : shown) {
+        EXPECT_EQ(RangeText(value), range);
+        EXPECT_EQ(SpeedText(value), speed);
+    }
+    const std::pair<const char*, double> read[] = {
+        {"  -12.5x", -12.5}, {"+.5", 0.5}, {"2E-1", 0.2}, {"7e-x", 7.0}, {"1,5", 1.0},
+        {"1.2.3", 1.2},      {".", 0.0},   {"0x10", 0.0}, {"inf", 0.0},  {"1e-999", 0.0},
+    };
+    for (const auto& [text, value] : read)
+        EXPECT_DOUBLE_EQ(FieldNumber(text), value) << text;
+    EXPECT_TRUE(std::isinf(FieldNumber("1e999")));
+    std::setlocale(LC_ALL, "C");
+    if (set == nullptr)
+        GTEST_SKIP() << "de_DE.UTF-8 locale not installed; checked in the C locale only";
+}
+
+// Fields longer than the read-outs' buffers are cut, not copied whole.
+TEST(Readouts, TextsLongerThanTheBuffers) {
+    const std::tuple<ReadoutHandler, std::string, const char*> rows[] = {
+        {ShowWaypointId, "ABCDEFGHIJKLMNOP", "waypoint ABCDEFGHIJK"},
+        {ShowWaypointId, std::string("AB\0CD", 5), "waypoint AB"},
+        // 19 characters are read: the ".5" after them is not part of the number.
+        {ShowRange, "0000000000000000001.5", "range   1.00nm"},
+    };
+    for (const auto& [handler, text, event] : rows) {
         PlaybackRig rig;
-        rig.state.loop = loop;
-        const std::string path = WriteTempFile("shrinks.nmea", Lines({Rmb1, Rmc1, Rmb2, Rmc2}));
-        ASSERT_TRUE(rig.engine.open(path));
-        rig.tick();
-        EXPECT_EQ(rig.device.written, Sent({Rmb1, Rmc1}));
-        std::filesystem::resize_file(path, 0);
-        rig.events.clear();
-        rig.tick();
-        rig.tick();
-        EXPECT_EQ(rig.device.written, Sent({Rmb1, Rmc1}));
-        EXPECT_EQ(rig.state.fileOpen, loop);
-        const std::vector<std::string> closed{"caption \"Open file\"", "filename \"\""};
-        EXPECT_EQ(rig.events, loop ? std::vector<std::string>{} : closed);
+        handler(rig, text.data(), static_cast<int>(text.size()), 1.0f);
+        EXPECT_EQ(rig.events, Events{event});
     }
 }
 
-TEST(PlaybackEngine, OpenAndClose) {
-    PlaybackRig rig;
-    EXPECT_FALSE(rig.engine.open((DataDir / "no-such-file.nmea").string()));
-    EXPECT_FALSE(rig.engine.open(DataDir.string())); // a directory
-    EXPECT_TRUE(rig.events.empty());
-    EXPECT_FALSE(rig.state.fileOpen);
+// A field counts only when the comma after it is there; an empty one changes nothing, except
+// the speed as the last field of the line.
+TEST(NmeaReadout, SentenceFields) {
+    const std::pair<const char*, Events> rows[] = {
+        {"$GPRMB,A,0.66,L,WPT1,DST,4917.24,N,12309.57,W,,052.5", {"waypoint DST"}},
+        {"$GPRMB,A,0.66,L,WPT1,DST,4917.24,N,12309.57,W,1.3", {"waypoint DST"}},
+        {"$GPRMB,A,0.66,L,WPT1,DST", {}},
+        {"$GPRMC,123519,A,4807.038,N,01131.000,E,,084.4,230394", {}},
+        {"$GPRMC,123519,A,4807.038,N,01131.000,E,", {"speed    0.0kt"}},
+        {"$GPRMC,123519,A,4807.038,N,01131.000,E,12.5*3A", {"speed   12.5kt"}},
+        {"$GPRMC,123519,A,4807.038,N,01131.000,E", {}},
+    };
+    for (const auto& [line, expected] : rows) {
+        PlaybackRig rig;
+        if (std::string_view(line).starts_with("$GPRMB"))
+            rig.engine.readout().GprmbReadout(line);
+        else
+            rig.engine.readout().GprmcReadout(line);
+        EXPECT_EQ(rig.events, expected) << line;
+    }
+}
 
-    ASSERT_TRUE(rig.engine.open((DataDir / "groups_crlf.nmea").string()));
-    EXPECT_TRUE(rig.state.fileOpen);
-    rig.engine.close();
-    EXPECT_FALSE(rig.state.fileOpen);
-    EXPECT_FALSE(rig.engine.isOpen());
-    const std::vector<std::string> expected{"caption \"Close file\"",
-                                            "filename \"groups_crlf.nmea\"",
-                                            "caption \"Open file\"", "filename \"\""};
-    EXPECT_EQ(rig.events, expected);
+std::string Rmb(const char* range) {
+    return std::string("$GPRMB,A,0.66,L,WPT1,,4917.24,N,12309.57,W,") + range + ",052.5,150.0,V";
+}
+
+// Ticks per hour (whole) times the fall of the range since the last computation; a sentence
+// without a range adds its tick to the next one.
+TEST(NmeaReadout, CalculatedSpeedSequence) {
+    const std::tuple<int, std::vector<std::string>, Events> rows[] = {
+        {1, {Rmb("1.4"), Rmb("1.3"), Rmb("1.2")}, {"calc -4680.0kt", "calc  360.0kt"}},
+        {1, {Rmb("2.0"), Rmb("1.9"), "$GPRMB", Rmb("1.8")}, {"calc -6840.0kt", "calc  720.0kt"}},
+        {7, {Rmb("1.4"), Rmb("1.3"), Rmb("1.2")}, {"calc -668.2kt", "calc   51.4kt"}},
+    };
+    for (const auto& [seconds, lines, calcs] : rows) {
+        PlaybackRig rig;
+        rig.seconds = seconds;
+        for (const auto& line : lines)
+            rig.engine.readout().GprmbReadout(line);
+        std::erase_if(rig.events, [](const std::string& e) { return !e.starts_with("calc "); });
+        EXPECT_EQ(rig.events, calcs);
+    }
 }
 
 } // namespace
