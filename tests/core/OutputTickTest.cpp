@@ -92,12 +92,4 @@ TEST(OutputTick, PendingPeriodAppliedEvenWhilePaused) {
     }
 }
 
-TEST(OutputTick, FirstTickWithStartupValues) {
-    Rig rig;
-    rig.tick.Timer1Timer();
-    EXPECT_EQ(rig.device.written,
-              "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*40\r\n"
-              "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F\r\n");
-}
-
 } // namespace
