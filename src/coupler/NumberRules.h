@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-// How the Calibrate dialog reads whole numbers out of its boxes.
+// How whole numbers are read out of edits (the Calibrate boxes, the File page counters).
 
 // White space, an optional sign and digits; whatever follows the digits is ignored.
 // nullopt when the text does not start with a number. A number beyond the 32-bit range

@@ -1,24 +1,14 @@
 #include "playback/FilePage.h"
 
 #include <algorithm>
-#include <climits>
 
+#include "coupler/NumberRules.h"
 #include "playback/PlaybackEngine.h"
 
-int WholeNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min<long long>(value * 10 + (text[i] - '0'), INT_MAX);
-    return static_cast<int>(negative ? -value : value);
-}
+namespace {
+// The read-only edits hold whole numbers; anything else reads as 0.
+int WholeNumber(const std::string& text) { return ReadLeadingNumber(text).value_or(0); }
+} // namespace
 
 FilePage::FilePage(EmulatorState& s, FilePageWindow& w, PlaybackEngine& e)
     : state(s), window(w), engine(e) {}

@@ -1,7 +1,6 @@
 #pragma once
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "emulator/EmulatorState.h"
 
@@ -58,7 +57,3 @@ private:
     FilePageWindow& window;
     PlaybackEngine& engine;
 };
-
-// The whole number an edit's text holds: blanks, an optional sign, digits; anything else
-// ends it. No digits give 0; too many digits saturate.
-int WholeNumber(std::string_view text);
