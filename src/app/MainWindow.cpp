@@ -10,14 +10,16 @@
 #include <QShowEvent>
 #include <QTabBar>
 #include <QUrl>
+#include <QLabel>
+#include <QStatusBar>
 #include <algorithm>
+#include <chrono>
+#include <limits>
 
-#include "app/MessageBoxSeam.h"
-#include "app/StartupSettings.h"
 #include "app/WidgetHelpers.h"
-#include "emulator/NmeaSentences.h"
-#include "emulator/WindowActivation.h"
-#include "serial/SerialLink.h"
+#include "emulator/MessageBoxSeam.h"
+#include "engine/Emulator.h"
+#include "settings/SettingsStore.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -25,15 +27,9 @@ constexpr int TerminalFontPixels = 11;
 constexpr int DesignedTerminalHeight = 465;
 } // namespace
 
-TMainWin::TMainWin(AppServices& s, QWidget* parent)
-    : QMainWindow(parent), services(s), state(s.state), form(std::make_unique<Ui::TMainWin>()),
-      output(s.state, s.link, terminal), tick(s.state, *this, output),
-      simulatorWindow(*this, FlowTimer), simulator(s.state, simulatorWindow, s.messages, s.link),
-      fuelFlow(s.state, simulatorWindow, s.messages, s.link),
-      fileWindow(
-          *form, [this] { MNU_PauseClick(); }, [this] { simulator.GroupFormatClick(); },
-          RunQtOpenDialog),
-      engine(s.state, fileWindow, output, sleeper), filePage(s.state, fileWindow, engine) {
+TMainWin::TMainWin(Emulator& e, QWidget* parent)
+    : QMainWindow(parent), emulator(e), form(std::make_unique<Ui::TMainWin>()),
+      fileWindow(*form, RunQtOpenDialog) {
     form->setupUi(this);
     Ui::TMainWin& ui = *form;
 
@@ -44,6 +40,7 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
                     {ui.Format_NmeaV2, ui.Format_NmeaV3, ui.Format_Aviation});
     MakeButtonGroup(ui.RadioGroupFileType, "RadioGroupFileTypeButtons",
                     {ui.FileType_Nmea, ui.FileType_Aviation});
+    simulatorWindow = std::make_unique<QtSimulatorWindow>(*this);
 
     ui.UpDown1->setRange(-32000, 32000);
     for (StepButtons* b : {ui.UpDown2, ui.UpDown3, ui.UpDown4})
@@ -60,9 +57,8 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
                 edit->setCursorPosition(cursor);
             });
     fitRightColumn();
-    ui.StatusBar1->setFixedHeight(19);
+    setUpStatusBar();
     CentreOnDesktop(*this);
-    ui.StatusBar1->setSizeGripEnabled(true);
 
     // Terminal: the line height comes from the font, the line limit from the designed height.
     QFont font = ui.TerminalWin->font();
@@ -71,7 +67,7 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     ui.TerminalWin->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     ui.TerminalWin->installEventFilter(this);
     terminalView = std::make_unique<TerminalWidget>(ui.TerminalWin);
-    terminal.view = terminalView.get();
+    TerminalLog& terminal = emulator.terminal();
     terminal.LineHeight = static_cast<std::uint16_t>(TerminalFontPixels + 1);
     terminal.VisibleLines =
         static_cast<std::uint16_t>(DesignedTerminalHeight / terminal.LineHeight);
@@ -86,67 +82,94 @@ TMainWin::TMainWin(AppServices& s, QWidget* parent)
     connect(ui.R1, &QAction::triggered, this, &TMainWin::R1Click);
     connect(ui.About1, &QAction::triggered, this, &TMainWin::About1Click);
 
-    ReadStartupSettings(state, services.settings, services.messages);
-    openStartupPort();
+    emulator.attach({*simulatorWindow, fileWindow, terminalView.get()});
+    emulator.start(); // settings, then the port
 
+    // One shot at a time, aimed at the tick's next deadline on the emulator's grid.
     Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(1000);
+    Timer1.setSingleShot(true);
     connect(&Timer1, &QTimer::timeout, this, &TMainWin::Timer1Timer);
-    Timer1.start();
-    FlowTimer.setTimerType(Qt::PreciseTimer);
-    FlowTimer.setInterval(1000);
+    armTimer1();
+    connect(&statusTimer, &QTimer::timeout, this, &TMainWin::refreshStatus);
+    statusTimer.start(250);
+    refreshStatus();
     wireSimulatorPage();
     wireFilePage();
-    tick.setPlayback(&engine);
+}
+
+void TMainWin::setUpStatusBar() {
+    QStatusBar* bar = form->StatusBar1;
+    bar->setFixedHeight(19);
+    bar->setSizeGripEnabled(true);
+    const auto field = [bar](const char* name, int stretch) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(name);
+        bar->addPermanentWidget(label, stretch);
+        return label;
+    };
+    status = {field("StatusPort", 1), field("StatusBaud", 0), field("StatusSent", 0),
+              field("StatusDropped", 0), field("StatusLoad", 0)};
+}
+
+void TMainWin::refreshStatus() {
+    emulator.poll();
+    const LineStatusTexts t = StatusTexts(emulator.lineStatus());
+    status.port->setText(QString::fromStdString(t.port));
+    status.baud->setText(QString::fromStdString(t.baud));
+    status.sent->setText(QString::fromStdString(t.sent));
+    status.dropped->setText(QString::fromStdString(t.dropped));
+    status.load->setText(QString::fromStdString(t.load));
 }
 
 void TMainWin::wireFilePage() {
     Ui::TMainWin& ui = *form;
-    connect(ui.BTN_OpenFile, &QPushButton::clicked, this, [this] { filePage.BTN_OpenFileClick(); });
-    connect(ui.TAB_main, &QTabWidget::currentChanged, this, [this] { filePage.TAB_mainChange(); });
+    FilePage& filePage = emulator.filePage();
+    connect(ui.BTN_OpenFile, &QPushButton::clicked, this, [&filePage] { filePage.BTN_OpenFileClick(); });
+    connect(ui.TAB_main, &QTabWidget::currentChanged, this, [&filePage] { filePage.TAB_mainChange(); });
     connect(ui.RadioGroupFileType->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
-            [this] { filePage.RadioGroupFileTypeClick(); });
-    connect(ui.CheckBoxLoop, &QCheckBox::clicked, this, [this] { filePage.CheckBoxLoopClick(); });
-    connect(ui.UpDown_lps, &StepButtons::clicked, this, [this] { filePage.UpDown_lpsClick(); });
+            [&filePage] { filePage.RadioGroupFileTypeClick(); });
+    connect(ui.CheckBoxLoop, &QCheckBox::clicked, this, [&filePage] { filePage.CheckBoxLoopClick(); });
+    connect(ui.UpDown_lps, &StepButtons::clicked, this, [&filePage] { filePage.UpDown_lpsClick(); });
     connect(ui.EDIT_chunks, &QLineEdit::textChanged, this,
-            [this] { filePage.EDIT_chunksChange(); });
-    connect(ui.UpDown_sec, &StepButtons::clicked, this, [this] { filePage.UpDown_secClick(); });
+            [&filePage] { filePage.EDIT_chunksChange(); });
+    connect(ui.UpDown_sec, &StepButtons::clicked, this, [&filePage] { filePage.UpDown_secClick(); });
     connect(ui.EDIT_SecPause, &QLineEdit::textChanged, this,
-            [this] { filePage.EDIT_SecPauseChange(); });
+            [&filePage] { filePage.EDIT_SecPauseChange(); });
 }
 
 void TMainWin::wireSimulatorPage() {
     Ui::TMainWin& ui = *form;
+    SimulatorInputs& simulator = emulator.simulator();
+    FuelFlow& fuelFlow = emulator.fuelFlow();
     const auto direction = [](bool up) { return up ? UpDownButton::Up : UpDownButton::Down; };
     watchEdit(
-        ui.EB_Value, [this] { simulator.EB_ValueExit(); },
-        [this](char k) { simulator.EB_ValueKeyPress(k); });
+        ui.EB_Value, [&simulator] { simulator.EB_ValueExit(); },
+        [&simulator](char k) { simulator.EB_ValueKeyPress(k); });
     watchEdit(
-        ui.EB_Track, [this] { simulator.EB_TrackExit(); },
-        [this](char k) { simulator.EB_TrackKeyPress(k); });
+        ui.EB_Track, [&simulator] { simulator.EB_TrackExit(); },
+        [&simulator](char k) { simulator.EB_TrackKeyPress(k); });
     watchEdit(
-        ui.EB_Speed, [this] { simulator.EB_SpeedExit(); },
-        [this](char k) { simulator.EB_SpeedKeypress(k); });
+        ui.EB_Speed, [&simulator] { simulator.EB_SpeedExit(); },
+        [&simulator](char k) { simulator.EB_SpeedKeypress(k); });
     watchEdit(
-        ui.EB_Flow, [this] { fuelFlow.EB_FlowExit(); },
-        [this](char k) { fuelFlow.EB_FlowKeyPress(k); });
-    watchEdit(ui.BTN_Course, [this] { simulator.BTN_CourseClick(); }, {});
+        ui.EB_Flow, [&fuelFlow] { fuelFlow.EB_FlowExit(); },
+        [&fuelFlow](char k) { fuelFlow.EB_FlowKeyPress(k); });
+    watchEdit(ui.BTN_Course, [&simulator] { simulator.BTN_CourseClick(); }, {});
     connect(ui.UpDown1, &StepButtons::clicked, this,
-            [this, direction](bool up) { simulator.UpDown1Click(direction(up)); });
+            [&simulator, direction](bool up) { simulator.UpDown1Click(direction(up)); });
     connect(ui.UpDown2, &StepButtons::clicked, this,
-            [this, direction](bool up) { simulator.UpDown2Click(direction(up)); });
+            [&simulator, direction](bool up) { simulator.UpDown2Click(direction(up)); });
     connect(ui.UpDown3, &StepButtons::clicked, this,
-            [this, direction](bool up) { simulator.UpDown3Click(direction(up)); });
+            [&simulator, direction](bool up) { simulator.UpDown3Click(direction(up)); });
     connect(ui.UpDown4, &StepButtons::clicked, this,
-            [this, direction](bool up) { fuelFlow.UpDown4Click(direction(up)); });
-    connect(ui.BTN_Course, &QCheckBox::clicked, this, [this] { simulator.BTN_CourseClick(); });
-    connect(ui.BTN_Heading, &QCheckBox::clicked, this, [this] { simulator.BTN_HeadingClick(); });
-    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this, [this] { fuelFlow.BTN_FlowEnaClick(); });
+            [&fuelFlow, direction](bool up) { fuelFlow.UpDown4Click(direction(up)); });
+    connect(ui.BTN_Course, &QCheckBox::clicked, this, [&simulator] { simulator.BTN_CourseClick(); });
+    connect(ui.BTN_Heading, &QCheckBox::clicked, this, [&simulator] { simulator.BTN_HeadingClick(); });
+    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this, [&fuelFlow] { fuelFlow.BTN_FlowEnaClick(); });
     connect(ui.GroupXTE->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
-            [this] { simulator.GroupXTEClick(); });
+            [&simulator] { simulator.GroupXTEClick(); });
     connect(ui.GroupFormat->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
-            [this] { simulator.GroupFormatClick(); });
-    connect(&FlowTimer, &QTimer::timeout, this, [this] { fuelFlow.FlowTimerTimer(); });
+            [&simulator] { simulator.GroupFormatClick(); });
 }
 
 void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
@@ -155,7 +178,7 @@ void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
     edit->installEventFilter(this);
 }
 
-TMainWin::~TMainWin() = default;
+TMainWin::~TMainWin() { emulator.detach(); }
 
 void TMainWin::fitRightColumn() {
     // The page column is 105 pixels wide by design; a wider font would clip the page tabs and
@@ -169,39 +192,29 @@ void TMainWin::fitRightColumn() {
     resize(this->width() + width - 105, height());
 }
 
-void TMainWin::openStartupPort() {
-    const char* name = SerialLink::PortNames[state.portIndex % SerialLink::PortNames.size()];
-    state.portHandle = services.link.OpenPort(name);
-    if (state.portHandle == InvalidPort)
-        services.messages.show(std::string("Can't open ") + name, "", MsgIcon::Warning);
-    else
-        services.link.SetBaud(SerialLink::AutoBaudIndex(state.format));
+void TMainWin::armTimer1() {
+    // Rounded up, so that the shot never comes before the deadline it aims at.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        emulator.nextTick() - std::chrono::steady_clock::now());
+    Timer1.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
+        left.count(), 0, std::numeric_limits<int>::max())));
 }
 
-int TMainWin::pauseSecondsPosition() const { return form->UpDown_sec->position(); }
+void TMainWin::Timer1Timer() {
+    if (std::chrono::steady_clock::now() >= emulator.nextTick())
+        emulator.Timer1Timer();
+    armTimer1();
+}
 
-void TMainWin::setTickPeriod(int milliseconds) { Timer1.setInterval(milliseconds); }
-
-int TMainWin::currentPage() const { return form->TAB_main->currentIndex(); }
-
-void TMainWin::Timer1Timer() { tick.Timer1Timer(); }
-
-void TMainWin::FormActivate() { ::FormActivate(state, simulatorWindow); }
+void TMainWin::FormActivate() { emulator.FormActivate(); }
 
 void TMainWin::FormResize() {
+    TerminalLog& terminal = emulator.terminal();
     const int height = form->TerminalWin->height();
     terminal.VisibleLines = static_cast<std::uint16_t>(height / terminal.LineHeight);
 }
 
-void TMainWin::MNU_PauseClick() {
-    if (pauseGuard)
-        return;
-    pauseGuard = true;
-    state.paused = !state.paused;
-    form->MNU_Pause->setChecked(state.paused);
-    form->BTN_Pause->setChecked(state.paused);
-    pauseGuard = false;
-}
+void TMainWin::MNU_PauseClick() { emulator.MNU_PauseClick(); }
 
 void TMainWin::MNU_ClearScreenClick() { terminalView->clearLines(); }
 
@@ -244,11 +257,11 @@ void TMainWin::R1Click() {
     std::string text = "The manual Tarrow7.html was not found. Looked in:";
     for (const QString& path : candidates)
         text += "\r\n" + QDir::cleanPath(path).toStdString();
-    services.messages.show(text, "Instructions", MsgIcon::Warning);
+    emulator.messages().show(text, "Instructions", MsgIcon::Warning);
 }
 
 void TMainWin::About1Click() {
-    services.messages.show("Tarrow Version 7.1.1\r\n"
+    emulator.messages().show("Tarrow Version 7.1.1\r\n"
                            "GPS receiver emulator for the bench\r\n"
                            "Brackwater Associates",
                            "About", MsgIcon::Information);
@@ -304,7 +317,8 @@ bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMainWin::closeEvent(QCloseEvent* event) {
-    services.link.ClosePort(state.portHandle);
+    Timer1.stop();
+    emulator.shutdown();
     event->accept();
     QCoreApplication::quit();
 }

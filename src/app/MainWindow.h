@@ -5,45 +5,32 @@
 #include <map>
 #include <memory>
 
-#include "app/AppServices.h"
 #include "app/QtFilePageWindow.h"
 #include "app/QtSimulatorWindow.h"
 #include "app/TerminalWidget.h"
-#include "emulator/FuelFlow.h"
-#include "emulator/OutputTick.h"
-#include "emulator/SimulatorInputs.h"
-#include "playback/FilePage.h"
-#include "playback/PlaybackEngine.h"
-#include "playback/Sleeper.h"
-#include "serial/TerminalLog.h"
-#include "serial/TransmitLine.h"
+
+class Emulator;
+class QLabel;
 
 namespace Ui {
 class TMainWin;
 }
 
-// The main window: terminal, page control, status bar, Pause, menu and the two timers.
-class TMainWin : public QMainWindow, public OutputTickWindow {
+// The main window: terminal, page control, status bar, Pause and menu. It maps its widgets
+// onto the emulator and drives its output tick.
+class TMainWin : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TMainWin(AppServices& services, QWidget* parent = nullptr);
+    explicit TMainWin(Emulator& emulator, QWidget* parent = nullptr);
     ~TMainWin() override;
 
     Ui::TMainWin& ui() { return *form; }
     // The open-file dialog of the File page; tests put their own chooser here.
     QtFilePageWindow::OpenDialog& openDialog() { return fileWindow.openDialog; }
-    PlaybackEngine& playback() { return engine; }
-    Transmitter& transmitter() { return output; }
-    TerminalLog& terminalLog() { return terminal; }
+    // Timer1: fires at the output tick's next deadline; stopping it stops the ticks.
     QTimer& timer1() { return Timer1; }
-    QTimer& flowTimer() { return FlowTimer; }
     // The Calibrate and Serial Port dialogs that the Edit and Setup menus show.
     void setDialogs(QWidget* calibrate, QWidget* serialPort);
-
-    // OutputTickWindow
-    int pauseSecondsPosition() const override;
-    void setTickPeriod(int milliseconds) override;
-    int currentPage() const override;
 
 public slots:
     void FormActivate();
@@ -55,6 +42,8 @@ public slots:
     void R1Click();
     void About1Click();
     void Timer1Timer();
+    // Shows what the line writer and the port did since the last refresh.
+    void refreshStatus();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -65,36 +54,34 @@ protected:
 
 private:
     void FormResize();
-    void openStartupPort();
+    void armTimer1();
     void fitRightColumn();
+    void setUpStatusBar();
     void wireSimulatorPage();
     void wireFilePage();
     // Runs `exit` when the edit is clicked or loses the focus to another control, and
     // `keyPress` with each typed character.
     void watchEdit(QWidget* edit, std::function<void()> exit, std::function<void(char)> keyPress);
 
-    AppServices& services;
-    EmulatorState& state;
+    Emulator& emulator;
     std::unique_ptr<Ui::TMainWin> form;
     std::unique_ptr<TerminalWidget> terminalView;
-    TerminalLog terminal;
-    Transmitter output;
-    OutputTick tick;
-    QTimer Timer1;
-    QTimer FlowTimer;
-    QtSimulatorWindow simulatorWindow;
-    SimulatorInputs simulator;
-    FuelFlow fuelFlow;
-    ThreadSleeper sleeper;
+    std::unique_ptr<QtSimulatorWindow> simulatorWindow;
     QtFilePageWindow fileWindow;
-    PlaybackEngine engine;
-    FilePage filePage;
+    QTimer Timer1;
+    QTimer statusTimer;
+    struct StatusFields {
+        QLabel* port;
+        QLabel* baud;
+        QLabel* sent;
+        QLabel* dropped;
+        QLabel* load;
+    } status{};
     struct EditHandlers {
         std::function<void()> exit;
         std::function<void(char)> keyPress;
     };
     std::map<QObject*, EditHandlers> editHandlers;
-    bool pauseGuard = false;
     QWidget* calibrateDialog = nullptr;
     QWidget* serialPortDialog = nullptr;
 };

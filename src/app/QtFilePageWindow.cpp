@@ -15,9 +15,12 @@ void selectItem(QWidget* group, int item) {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-QtFilePageWindow::QtFilePageWindow(Ui::TMainWin& u, std::function<void()> p,
-                                   std::function<void()> g, OpenDialog d)
-    : openDialog(std::move(d)), ui(u), pause(std::move(p)), groupFormat(std::move(g)) {}
+QtFilePageWindow::QtFilePageWindow(Ui::TMainWin& u, OpenDialog d) : openDialog(std::move(d)), ui(u) {}
+
+void QtFilePageWindow::setPauseChecked(bool checked) {
+    ui.MNU_Pause->setChecked(checked);
+    ui.BTN_Pause->setChecked(checked);
+}
 
 void QtFilePageWindow::setRangeText(const std::string& t) { ui.EDIT_range->setText(qs(t)); }
 void QtFilePageWindow::setSpeedText(const std::string& t) { ui.EDIT_speed->setText(qs(t)); }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "app/MessageBoxSeam.h"
+#include "emulator/MessageBoxSeam.h"
 
 class QWidget;
 

@@ -5,14 +5,13 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QLocale>
-#include <QTimer>
 
 #include "app/StepButtons.h"
 
-QtSimulatorWindow::QtSimulatorWindow(QWidget& w, QTimer& t) : mainWindow(w), flowTimer(t) {}
-
-QWidget* QtSimulatorWindow::widget(Control control) const {
-    return mainWindow.findChild<QWidget*>(QString::fromLatin1(ControlName(control)));
+QtSimulatorWindow::QtSimulatorWindow(QWidget& mainWindow) {
+    for (int i = 0; i < ControlCount; ++i)
+        widgets[static_cast<std::size_t>(i)] = mainWindow.findChild<QWidget*>(
+            QString::fromLatin1(ControlName(static_cast<Control>(i))));
 }
 
 std::string QtSimulatorWindow::text(Control edit) const {
@@ -46,13 +45,6 @@ std::string QtSimulatorWindow::decimalSeparator() const {
 }
 
 void QtSimulatorWindow::setEnabled(Control control, bool enabled) {
-    if (control == Control::FlowTimer) {
-        if (enabled && !flowTimer.isActive())
-            flowTimer.start();
-        else if (!enabled)
-            flowTimer.stop();
-        return;
-    }
     if (QWidget* w = widget(control))
         w->setEnabled(enabled);
 }
@@ -90,9 +82,4 @@ void QtSimulatorWindow::setItemIndex(Control radioGroup, int index) {
 void QtSimulatorWindow::setPosition(Control upDown, int position) {
     if (auto* s = qobject_cast<StepButtons*>(widget(upDown)))
         s->setPosition(position);
-}
-
-void QtSimulatorWindow::setTimerPeriod(Control timer, int milliseconds) {
-    if (timer == Control::FlowTimer)
-        flowTimer.setInterval(milliseconds);
 }

@@ -1,13 +1,14 @@
 #pragma once
+#include <array>
+
 #include "emulator/SimulatorWindow.h"
 
 class QWidget;
-class QTimer;
 
-// The Simulator page's controls found by their object names under the main window.
+// The Simulator page's controls, found once by their object names under the main window.
 class QtSimulatorWindow : public SimulatorWindow {
 public:
-    QtSimulatorWindow(QWidget& mainWindow, QTimer& flowTimer);
+    explicit QtSimulatorWindow(QWidget& mainWindow);
 
     std::string text(Control edit) const override;
     void setText(Control edit, const std::string& text) override;
@@ -20,11 +21,9 @@ public:
     int itemIndex(Control radioGroup) const override;
     void setItemIndex(Control radioGroup, int index) override;
     void setPosition(Control upDown, int position) override;
-    void setTimerPeriod(Control timer, int milliseconds) override;
 
 private:
-    QWidget* widget(Control control) const;
+    QWidget* widget(Control control) const { return widgets[static_cast<std::size_t>(control)]; }
 
-    QWidget& mainWindow;
-    QTimer& flowTimer;
+    std::array<QWidget*, ControlCount> widgets{};
 };

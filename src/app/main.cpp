@@ -1,15 +1,13 @@
 #include <QApplication>
 #include <exception>
 
-#include "app/AppServices.h"
 #include "app/MainWindow.h"
 #include "app/QtMessageBox.h"
-#include "app/SettingsStore.h"
 #include "coupler/CalibrateDialog.h"
-#include "emulator/EmulatorState.h"
+#include "engine/Emulator.h"
 #include "serial/PosixSerialDevice.h"
-#include "serial/SerialLink.h"
 #include "serial/SerialPortDialog.h"
+#include "settings/SettingsStore.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -17,15 +15,13 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName("Tarrow7");
     QtMessageBox messages;
     try {
-        static EmulatorState state;
         FileSettingsStore settings(FileSettingsStore::ConfigHomeFromEnvironment());
         PosixSerialDevice device(
             [&settings](const std::string& name) { return settings.devicePath(name); });
-        SerialLink link(state, device, messages);
-        AppServices services{state, link, settings, messages};
-        TMainWin mainWin(services);
-        TCalibrate calibrate(services, mainWin.transmitter());
-        TFRM_SerialPort serialPort(services);
+        Emulator emulator(device, settings, messages);
+        TMainWin mainWin(emulator);
+        TCalibrate calibrate(emulator);
+        TFRM_SerialPort serialPort(emulator);
         mainWin.setDialogs(&calibrate, &serialPort);
         mainWin.show();
         return app.exec();

@@ -6,11 +6,13 @@
 #include <QShowEvent>
 
 #include "app/WidgetHelpers.h"
+#include "engine/Emulator.h"
 #include "ui_CalibrateDialog.h"
 
-TCalibrate::TCalibrate(AppServices& services, Transmitter& transmitter, QWidget* parent)
+TCalibrate::TCalibrate(Emulator& emulator, QWidget* parent)
     : QDialog(parent), form(std::make_unique<Ui::TCalibrate>()),
-      logic(services.state, *this, transmitter, services.messages, services.settings) {
+      logic(emulator.state(), *this, emulator.transmitter(), emulator.messages(),
+            emulator.settings()) {
     form->setupUi(this);
     Ui::TCalibrate& ui = *form;
     setWindowFlag(Qt::WindowStaysOnTopHint);

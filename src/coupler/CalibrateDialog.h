@@ -2,13 +2,12 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/AppServices.h"
 #include "coupler/CalibrateLogic.h"
 
 class QButtonGroup;
 class QLineEdit;
 class QWidget;
-class Transmitter;
+class Emulator;
 
 namespace Ui {
 class TCalibrate;
@@ -19,7 +18,7 @@ class TCalibrate;
 class TCalibrate : public QDialog, public CalibrateWindow {
     Q_OBJECT
 public:
-    TCalibrate(AppServices& services, Transmitter& transmitter, QWidget* parent = nullptr);
+    explicit TCalibrate(Emulator& emulator, QWidget* parent = nullptr);
     ~TCalibrate() override;
 
     Ui::TCalibrate& ui() { return *form; }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "app/MessageBoxSeam.h"
-#include "app/SettingsStore.h"
+#include "emulator/MessageBoxSeam.h"
+#include "settings/SettingsStore.h"
 #include "coupler/NumberRules.h"
 #include "serial/TransmitLine.h"
 

@@ -1,7 +1,6 @@
 #include "emulator/FuelFlow.h"
 
 #include "emulator/NumericEdit.h"
-#include "serial/SerialLink.h"
 
 namespace {
 constexpr char Enter = 13;
@@ -9,8 +8,8 @@ constexpr float MaxFlow = 10.0f;
 constexpr float MinFlow = 0.1f; // just above 0.1, so a stored limit passes unchanged
 } // namespace
 
-FuelFlow::FuelFlow(EmulatorState& s, SimulatorWindow& w, MessageBoxSeam& m, SerialLink& l)
-    : state(s), window(w), messages(m), link(l) {}
+FuelFlow::FuelFlow(EmulatorState& s, SimulatorWindow& w, MessageBoxSeam& m, FlowTimer& t)
+    : state(s), window(w), messages(m), timer(t) {}
 
 int FuelFlow::FlowPeriod(float fuelFlow) {
     // The float nearest 0.1 lies just above it, so 0.1 gives 219 ms, not 220.
@@ -28,7 +27,7 @@ bool FuelFlow::ApplyFuelFlow(float step) {
         value = MinFlow;
     state.fuelFlow = value;
     WriteEditNumber(window, Control::EB_Flow, state.fuelFlow, 1);
-    window.setTimerPeriod(Control::FlowTimer, FlowPeriod(state.fuelFlow));
+    timer.setPeriod(FlowPeriod(state.fuelFlow));
     return true;
 }
 
@@ -46,15 +45,13 @@ void FuelFlow::UpDown4Click(UpDownButton button) {
 void FuelFlow::BTN_FlowEnaClick() {
     if (window.isChecked(Control::BTN_FlowEna)) {
         window.setEnabled(Control::EB_Flow, true);
-        window.setEnabled(Control::FlowTimer, true);
+        timer.setEnabled(true);
         window.setEnabled(Control::UpDown4, true);
         window.setFocus(Control::EB_Flow);
         ApplyFuelFlow(0.0f);
     } else {
-        window.setEnabled(Control::FlowTimer, false);
+        timer.setEnabled(false);
         window.setEnabled(Control::EB_Flow, false);
         window.setEnabled(Control::UpDown4, false);
     }
 }
-
-void FuelFlow::FlowTimerTimer() { link.ToggleRts(); }

@@ -3,14 +3,21 @@
 #include "emulator/SimulatorWindow.h"
 
 class MessageBoxSeam;
-class SerialLink;
+
+// FlowTimer: the periodic timer whose every tick inverts RTS (SerialLink::ToggleRts).
+class FlowTimer {
+public:
+    virtual ~FlowTimer() = default;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual void setPeriod(int milliseconds) = 0;
+};
 
 // The fuel-flow output: a square wave on RTS, one edge per FlowTimer tick, whose period
 // follows the flow value in EB_Flow.
 class FuelFlow {
 public:
     FuelFlow(EmulatorState& state, SimulatorWindow& window, MessageBoxSeam& messages,
-             SerialLink& link);
+             FlowTimer& timer);
 
     // Step in tenths: 0, +1 or -1. Stores and shows the clamped value and sets the timer
     // period from it. False when the edit's text was refused; nothing changes then.
@@ -23,11 +30,10 @@ public:
     void EB_FlowKeyPress(char key);
     void UpDown4Click(UpDownButton button);
     void BTN_FlowEnaClick();
-    void FlowTimerTimer();
 
 private:
     EmulatorState& state;
     SimulatorWindow& window;
     MessageBoxSeam& messages;
-    SerialLink& link;
+    FlowTimer& timer;
 };

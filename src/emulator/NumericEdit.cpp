@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/MessageBoxSeam.h"
+#include "emulator/MessageBoxSeam.h"
 #include "emulator/NumberText.h"
 
 namespace {

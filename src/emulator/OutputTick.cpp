@@ -2,14 +2,23 @@
 
 #include "emulator/AviationRecord.h"
 #include "emulator/NmeaSentences.h"
+#include "emulator/PageControls.h"
 
-OutputTick::OutputTick(EmulatorState& s, OutputTickWindow& w, Transmitter& t)
+OutputTick::OutputTick(EmulatorState& s, PageControls& w, Transmitter& t)
     : state(s), window(w), transmitter(t) {}
+
+int OutputTick::periodMilliseconds() const {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(schedule.interval()).count());
+}
 
 void OutputTick::Timer1Timer() {
     if (state.intervalPending) {
-        window.setTickPeriod(window.pauseSecondsPosition() * 1000);
+        // The new period counts from this tick's own deadline, not from when it ran.
+        schedule.restart(schedule.next(), std::chrono::seconds(window.pauseSecondsPosition()));
         state.intervalPending = false;
+    } else {
+        schedule.advance(DeadlineSchedule::Clock::now());
     }
     if (state.paused)
         return;

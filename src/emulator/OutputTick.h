@@ -1,17 +1,10 @@
 #pragma once
 
+#include "emulator/DeadlineSchedule.h"
 #include "emulator/EmulatorState.h"
 
+class PageControls;
 class Transmitter;
-
-// What the output tick needs of the main window.
-class OutputTickWindow {
-public:
-    virtual ~OutputTickWindow() = default;
-    virtual int pauseSecondsPosition() const = 0; // UpDown_sec
-    virtual void setTickPeriod(int milliseconds) = 0;
-    virtual int currentPage() const = 0; // 0 Simulator, 1 File
-};
 
 // The replay step the File page runs on each tick while a file is open.
 class PlaybackTicker {
@@ -20,16 +13,24 @@ public:
     virtual void PlaybackTick() = 0;
 };
 
+// Timer1: the output tick and its schedule. The front end calls Timer1Timer when next() is
+// due; deadlines sit on a fixed grid, so late calls do not add up to drift.
 class OutputTick {
 public:
-    OutputTick(EmulatorState& state, OutputTickWindow& window, Transmitter& transmitter);
+    OutputTick(EmulatorState& state, PageControls& window, Transmitter& transmitter);
 
     void setPlayback(PlaybackTicker* ticker) { playback = ticker; }
+    // The first tick comes one period after `now`.
+    void start(DeadlineSchedule::TimePoint now) { schedule.restart(now, schedule.interval()); }
+    DeadlineSchedule::TimePoint next() const { return schedule.next(); }
+    int periodMilliseconds() const;
+
     void Timer1Timer();
 
 private:
     EmulatorState& state;
-    OutputTickWindow& window;
+    PageControls& window;
     Transmitter& transmitter;
     PlaybackTicker* playback = nullptr;
+    DeadlineSchedule schedule;
 };

@@ -28,8 +28,6 @@ const char* ControlName(Control control) {
         return "EB_Flow";
     case Control::UpDown4:
         return "UpDown4";
-    case Control::FlowTimer:
-        return "FlowTimer";
     case Control::UpDown_lps:
         return "UpDown_lps";
     case Control::EDIT_chunks:

@@ -3,7 +3,7 @@
 
 // The controls the Simulator page logic and the main window's activation touch, named as in
 // the window's design. The Qt layer maps each to the widget of the same object name.
-enum class Control {
+enum class Control : int {
     BTN_Course,
     GroupXTE,
     EB_Value,
@@ -17,12 +17,12 @@ enum class Control {
     BTN_FlowEna,
     EB_Flow,
     UpDown4,
-    FlowTimer,
     UpDown_lps,
     EDIT_chunks,
     UpDown_sec,
     EDIT_SecPause,
 };
+inline constexpr int ControlCount = static_cast<int>(Control::EDIT_SecPause) + 1;
 
 // The object name of a control ("EB_Value").
 const char* ControlName(Control control);
@@ -44,7 +44,6 @@ public:
     // The user's decimal separator, written into edits in place of the point.
     virtual std::string decimalSeparator() const = 0;
 
-    // Any control; for FlowTimer this starts or stops the timer.
     virtual void setEnabled(Control control, bool enabled) = 0;
     virtual void setFocus(Control control) = 0;
     virtual bool isChecked(Control checkBox) const = 0;
@@ -52,5 +51,4 @@ public:
     // Selects an item from code; must not raise the group's click handler.
     virtual void setItemIndex(Control radioGroup, int index) = 0;
     virtual void setPosition(Control upDown, int position) = 0;
-    virtual void setTimerPeriod(Control timer, int milliseconds) = 0;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "coupler/NumberRules.h"
+#include "emulator/PauseCommand.h"
+#include "emulator/SimulatorInputs.h"
 #include "playback/PlaybackEngine.h"
 
 namespace {
@@ -10,8 +12,9 @@ namespace {
 int WholeNumber(const std::string& text) { return ReadLeadingNumber(text).value_or(0); }
 } // namespace
 
-FilePage::FilePage(EmulatorState& s, FilePageWindow& w, PlaybackEngine& e)
-    : state(s), window(w), engine(e) {}
+FilePage::FilePage(EmulatorState& s, FilePageWindow& w, PlaybackEngine& e, SimulatorInputs& sim,
+                   PauseCommand& p)
+    : state(s), window(w), engine(e), simulator(sim), pause(p) {}
 
 void FilePage::BTN_OpenFileClick() {
     if (engine.isOpen() || state.fileOpen) {
@@ -34,14 +37,14 @@ void FilePage::RadioGroupFileTypeClick() {
         state.format = OutputFormat::Aviation;
         window.selectFormatItem(static_cast<int>(OutputFormat::Aviation));
     }
-    window.GroupFormatClick();
+    simulator.GroupFormatClick();
 }
 
 void FilePage::TAB_mainChange() {
     if (window.currentPage() == 0) {
         // The Pause command inverts it again, so paused ends as saved and the controls show it.
         state.paused = !SavedPause;
-        window.MNU_PauseClick();
+        pause.MNU_PauseClick();
         return;
     }
     window.selectFileTypeItem(state.fileTypeNmea ? 0 : 1);
@@ -49,9 +52,9 @@ void FilePage::TAB_mainChange() {
     window.setChunksText(std::to_string(window.recordsPerTickPosition()));
     SavedPause = state.paused;
     state.paused = false;
-    window.MNU_PauseClick();
+    pause.MNU_PauseClick();
     window.setLoopChecked(state.loop);
-    window.GroupFormatClick();
+    simulator.GroupFormatClick();
 }
 
 void FilePage::CheckBoxLoopClick() { state.loop = window.loopChecked(); }

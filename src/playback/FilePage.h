@@ -3,25 +3,23 @@
 #include <string>
 
 #include "emulator/EmulatorState.h"
+#include "playback/PlaybackWindow.h"
 
+class PauseCommand;
 class PlaybackEngine;
+class SimulatorInputs;
 
-// What the File page's handlers need of the main window, including two handlers of other
-// pages that they call.
-class FilePageWindow {
+// What the File page's handlers need of the main window, beyond what the replay needs.
+class FilePageWindow : public PlaybackWindow {
 public:
-    virtual ~FilePageWindow() = default;
-    virtual int currentPage() const = 0;  // TAB_main: 0 Simulator, 1 File
     virtual int fileTypeItem() const = 0; // RadioGroupFileType: 0 NMEA, 1 Aviation, -1 none
     virtual void selectFileTypeItem(int item) = 0;
     virtual void selectFormatItem(int item) = 0; // GroupFormat
     virtual bool loopChecked() const = 0;        // CheckBoxLoop
     virtual void setLoopChecked(bool checked) = 0;
-    virtual int recordsPerTickPosition() const = 0; // UpDown_lps
     virtual void setRecordsPerTickPosition(int position) = 0;
     virtual std::string chunksText() const = 0; // EDIT_chunks
     virtual void setChunksText(const std::string& text) = 0;
-    virtual int pauseSecondsPosition() const = 0; // UpDown_sec
     virtual void setPauseSecondsPosition(int position) = 0;
     virtual std::string secPauseText() const = 0; // EDIT_SecPause
     virtual void setSecPauseText(const std::string& text) = 0;
@@ -29,8 +27,6 @@ public:
     // a 1-based filter index. The chosen path, or nothing when cancelled.
     virtual std::optional<std::string> runOpenDialog(const std::string& filter,
                                                      int filterIndex) = 0;
-    virtual void MNU_PauseClick() = 0;   // inverts paused and shows it
-    virtual void GroupFormatClick() = 0; // applies the selected format
 };
 
 // The logic of the File page's handlers; the Qt handlers only forward to these.
@@ -38,7 +34,8 @@ class FilePage {
 public:
     static constexpr const char* OpenDialogFilter = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
 
-    FilePage(EmulatorState& state, FilePageWindow& window, PlaybackEngine& engine);
+    FilePage(EmulatorState& state, FilePageWindow& window, PlaybackEngine& engine,
+             SimulatorInputs& simulator, PauseCommand& pause);
 
     void BTN_OpenFileClick();
     void TAB_mainChange();
@@ -56,4 +53,6 @@ private:
     EmulatorState& state;
     FilePageWindow& window;
     PlaybackEngine& engine;
+    SimulatorInputs& simulator;
+    PauseCommand& pause;
 };

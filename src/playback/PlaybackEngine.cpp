@@ -7,7 +7,6 @@
 
 #include "playback/AviationFieldTable.h"
 #include "playback/PlaybackWindow.h"
-#include "playback/Sleeper.h"
 #include "serial/TransmitLine.h"
 
 namespace {
@@ -25,8 +24,8 @@ static_assert(1 + MaxAviationFieldWidth <= GatherCapacity);
 
 } // namespace
 
-PlaybackEngine::PlaybackEngine(EmulatorState& s, PlaybackWindow& w, Transmitter& t, Sleeper& sl)
-    : state(s), window(w), transmitter(t), sleeper(sl), nmeaReadout(w) {}
+PlaybackEngine::PlaybackEngine(EmulatorState& s, PlaybackWindow& w, Transmitter& t)
+    : state(s), window(w), transmitter(t), nmeaReadout(w) {}
 
 bool PlaybackEngine::open(const std::string& path) {
     // Text or binary makes no difference here: the lines are cut at their first CR or LF.
@@ -118,7 +117,8 @@ void PlaybackEngine::HandleNmeaLine(char* line) {
         transmitter.TransmitLine(line, 0);
         nmeaReadout.GprmcReadout(line);
     }
-    sleeper.wait10ms();
+    // The line writer keeps the gap on the wire; nothing waits here.
+    transmitter.Wait10ms();
 }
 
 void PlaybackEngine::sendGathered(Tick& t) {

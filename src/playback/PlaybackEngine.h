@@ -9,7 +9,6 @@
 #include "playback/PlaybackFile.h"
 
 class PlaybackWindow;
-class Sleeper;
 class Transmitter;
 struct AviationField;
 
@@ -22,8 +21,7 @@ public:
     static constexpr int LineBufferSize = 132;
     static constexpr int MaxNmeaLineChars = LineBufferSize - 1;
 
-    PlaybackEngine(EmulatorState& state, PlaybackWindow& window, Transmitter& transmitter,
-                   Sleeper& sleeper);
+    PlaybackEngine(EmulatorState& state, PlaybackWindow& window, Transmitter& transmitter);
 
     // Opens `path` from its start, sets fileOpen and shows "Close file" and the file's name
     // without its directory. False, with nothing changed, when it cannot be opened.
@@ -66,7 +64,6 @@ private:
     EmulatorState& state;
     PlaybackWindow& window;
     Transmitter& transmitter;
-    Sleeper& sleeper;
     PlaybackFile file;
     NmeaReadout nmeaReadout;
 };

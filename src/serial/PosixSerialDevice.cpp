@@ -45,6 +45,7 @@ int fdOf(PortHandle h) { return static_cast<int>(h); }
 PosixSerialDevice::PosixSerialDevice(PathResolver r) : resolver(std::move(r)) {}
 
 PosixSerialDevice::~PosixSerialDevice() {
+    std::lock_guard lock(mutex);
     for (const auto& [h, t] : ports)
         ::close(fdOf(h));
 }
@@ -62,12 +63,18 @@ PortHandle PosixSerialDevice::open(const std::string& name) {
         return InvalidPort;
     }
     (void)::ioctl(fd, TIOCEXCL);
+    std::lock_guard lock(mutex);
     ports[fd] = Timeouts{};
     return fd;
 }
 
+bool PosixSerialDevice::isOpen(PortHandle h) const {
+    std::lock_guard lock(mutex);
+    return ports.count(h) != 0;
+}
+
 bool PosixSerialDevice::getLineState(PortHandle h, LineState& out) {
-    if (!ports.count(h))
+    if (!isOpen(h))
         return false;
     termios tio{};
     if (::tcgetattr(fdOf(h), &tio) != 0)
@@ -93,12 +100,11 @@ bool PosixSerialDevice::getLineState(PortHandle h, LineState& out) {
     out.outX = (tio.c_iflag & IXON) != 0;
     out.inX = (tio.c_iflag & IXOFF) != 0;
     out.parityCheck = (tio.c_iflag & INPCK) != 0;
-    out.binary = (tio.c_lflag & ICANON) == 0;
     return true;
 }
 
 bool PosixSerialDevice::setLineState(PortHandle h, const LineState& state) {
-    if (!ports.count(h))
+    if (!isOpen(h))
         return false;
     speed_t code{};
     if (!speedCode(state.baudRate, code))
@@ -143,6 +149,7 @@ bool PosixSerialDevice::setLineState(PortHandle h, const LineState& state) {
 }
 
 bool PosixSerialDevice::getTimeouts(PortHandle h, Timeouts& out) {
+    std::lock_guard lock(mutex);
     const auto it = ports.find(h);
     if (it == ports.end())
         return false;
@@ -151,6 +158,7 @@ bool PosixSerialDevice::getTimeouts(PortHandle h, Timeouts& out) {
 }
 
 bool PosixSerialDevice::setTimeouts(PortHandle h, const Timeouts& t) {
+    std::lock_guard lock(mutex);
     const auto it = ports.find(h);
     if (it == ports.end())
         return false;
@@ -159,6 +167,9 @@ bool PosixSerialDevice::setTimeouts(PortHandle h, const Timeouts& t) {
 }
 
 bool PosixSerialDevice::lineControl(PortHandle h, LineControl fn) {
+    // Under the lock, so that a close on another thread cannot hand the number to a new file
+    // between the check and the call.
+    std::lock_guard lock(mutex);
     if (!ports.count(h))
         return false;
     int bits = fn == LineControl::SetDtr ? TIOCM_DTR : TIOCM_RTS;
@@ -167,11 +178,10 @@ bool PosixSerialDevice::lineControl(PortHandle h, LineControl fn) {
 }
 
 bool PosixSerialDevice::write(PortHandle h, const std::uint8_t* data, std::size_t count) {
-    const auto it = ports.find(h);
-    if (it == ports.end())
+    Timeouts t;
+    if (!getTimeouts(h, t))
         return false;
     using Clock = std::chrono::steady_clock;
-    Timeouts t = it->second;
     if (t.writeTotalConstant == 0 && t.writeTotalMultiplier == 0) {
         // Never block without bound, even before time-outs were set.
         t.writeTotalConstant = 1000;
@@ -207,6 +217,7 @@ bool PosixSerialDevice::write(PortHandle h, const std::uint8_t* data, std::size_
 }
 
 bool PosixSerialDevice::close(PortHandle h) {
+    std::lock_guard lock(mutex);
     const auto it = ports.find(h);
     if (it == ports.end())
         return false;

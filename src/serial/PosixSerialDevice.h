@@ -1,10 +1,12 @@
 #pragma once
 #include <functional>
 #include <map>
+#include <mutex>
 
 #include "serial/SerialDevice.h"
 
 // The serial device on a POSIX terminal: exclusive open, raw 8N1 line, bounded writes.
+// Writes and closes come from the line writer only, so a write never races its own close.
 class PosixSerialDevice : public SerialDevice {
 public:
     // Maps a port name ("COM1:") to the device path it opens.
@@ -23,6 +25,9 @@ public:
     bool close(PortHandle h) override;
 
 private:
+    bool isOpen(PortHandle h) const;
+
     PathResolver resolver;
+    mutable std::mutex mutex;             // guards ports
     std::map<PortHandle, Timeouts> ports; // open handles (the file descriptor) and time-outs
 };

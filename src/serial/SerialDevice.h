@@ -8,22 +8,13 @@
 enum class Parity : std::uint8_t { None = 0, Odd = 1, Even = 2 };
 enum class StopBits : std::uint8_t { One = 0, OnePointFive = 1, Two = 2 };
 
-// The line settings of a port, field by field as the link configures them.
+// The line settings the link changes; the device keeps every other setting as it found it.
 struct LineState {
-    std::uint32_t baudRate = 0;
-    bool binary = false;
+    std::uint32_t baudRate = 0; // 0: a speed the device cannot name
     bool parityCheck = false;
     bool ctsFlow = false;
-    bool dsrFlow = false;
-    bool dtrEnable = false;
-    bool dsrSensitivity = false;
-    bool txContinueOnXoff = false;
     bool outX = false;
     bool inX = false;
-    bool errorChar = false;
-    bool discardNull = false;
-    bool rtsEnable = false;
-    bool abortOnError = false;
     std::uint8_t byteSize = 8;
     Parity parity = Parity::None;
     StopBits stopBits = StopBits::One;
@@ -41,6 +32,9 @@ enum class LineControl { SetDtr = 5, SetRts = 3, ClrRts = 4 };
 
 // The platform's serial device, reduced to the calls the link makes.
 // Names are the user's port names ("COM1:"); the device decides what they open.
+// Calls come from three threads (the window's, the line writer's and the pulse timer's), so an
+// implementation must be safe to call concurrently for different handles, and for lineControl
+// concurrently with any other call.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;

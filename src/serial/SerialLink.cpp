@@ -1,8 +1,7 @@
 #include "serial/SerialLink.h"
 
-#include <cstring>
-
-#include "app/MessageBoxSeam.h"
+#include "emulator/MessageBoxSeam.h"
+#include "serial/LineWriter.h"
 
 namespace {
 constexpr const char* ConfigureFailed = "Unable to configure the serial port";
@@ -10,8 +9,14 @@ constexpr const char* TimeoutsFailed = "Unable to set the time-out parameters";
 constexpr const char* ErrorCaption = "Error";
 } // namespace
 
-SerialLink::SerialLink(EmulatorState& s, SerialDevice& d, MessageBoxSeam& m)
-    : state(s), device(d), messages(m) {}
+SerialLink::SerialLink(EmulatorState& s, SerialDevice& d, LineWriter& w, MessageBoxSeam& m)
+    : state(s), device(d), writer(w), messages(m), counters(w.counters()) {}
+
+std::uint32_t SerialLink::ChosenRate() const {
+    return BaudRates[state.baudChoice != 0 && state.baudChoice < BaudRates.size()
+                         ? state.baudChoice
+                         : AutoBaudIndex(state.format)];
+}
 
 PortHandle SerialLink::OpenPort(const char* name) {
     const PortHandle h = device.open(name);
@@ -20,19 +25,14 @@ PortHandle SerialLink::OpenPort(const char* name) {
 
     LineState line;
     (void)device.getLineState(h, line);
-    line.binary = true;
-    line.parityCheck = false;
+    // A speed the device cannot name (B0, or one above the table) would make the line state
+    // unusable; start from the rate the port is about to get instead.
+    if (line.baudRate == 0)
+        line.baudRate = ChosenRate();
     line.ctsFlow = false;
-    line.dsrFlow = false;
-    line.dtrEnable = true;
-    line.dsrSensitivity = false;
-    line.txContinueOnXoff = true;
     line.outX = false;
     line.inX = false;
-    line.errorChar = false;
-    line.discardNull = false;
-    line.rtsEnable = true;
-    line.abortOnError = false;
+    line.parityCheck = false;
     line.byteSize = 8;
     line.parity = Parity::None;
     line.stopBits = StopBits::One;
@@ -54,37 +54,50 @@ PortHandle SerialLink::OpenPort(const char* name) {
     }
 
     (void)device.lineControl(h, LineControl::SetDtr);
-    RtsRaised = true;
+    rts.raised.store(true);
     (void)device.lineControl(h, LineControl::SetRts);
     return h;
 }
 
 void SerialLink::SetBaud(std::uint8_t baudIndex) {
-    LineState line;
-    (void)device.getLineState(state.portHandle, line);
-    line.baudRate = baudIndex < BaudRates.size() ? BaudRates[baudIndex] : 0;
-    if (!device.setLineState(state.portHandle, line))
+    const PortHandle h = state.portHandle;
+    const std::uint32_t newRate = baudIndex < BaudRates.size() ? BaudRates[baudIndex] : 0;
+    if (h == InvalidPort || newRate == 0) {
+        messages.show(ConfigureFailed, ErrorCaption, MsgIcon::Error);
+        return;
+    }
+    rate = newRate;
+    writer.post([this, h, newRate] {
+        LineState line;
+        (void)device.getLineState(h, line);
+        line.baudRate = newRate;
+        if (!device.setLineState(h, line))
+            counters.configureFailures.fetch_add(1);
+    });
+}
+
+void SerialLink::ReportLateFailures() {
+    for (auto n = counters.configureFailures.exchange(0); n > 0; --n)
         messages.show(ConfigureFailed, ErrorCaption, MsgIcon::Error);
 }
 
 bool SerialLink::ToggleRts() {
-    RtsRaised = !RtsRaised;
-    return device.lineControl(state.portHandle,
-                              RtsRaised ? LineControl::SetRts : LineControl::ClrRts);
+    // OpenPort may raise the line from the window's thread meanwhile: invert what is there.
+    bool raised = rts.raised.load();
+    while (!rts.raised.compare_exchange_weak(raised, !raised)) {
+    }
+    raised = !raised;
+    return device.lineControl(rts.port.load(), raised ? LineControl::SetRts : LineControl::ClrRts);
 }
 
 bool SerialLink::ClosePort(PortHandle handle) {
     if (handle == InvalidPort)
         return false;
-    return device.close(handle);
+    writer.post([this, handle] { (void)device.close(handle); });
+    return true;
 }
 
-bool SerialLink::WriteBytes(const std::uint8_t* bytes, std::size_t count) {
-    if (state.portHandle == InvalidPort)
-        return false;
-    return device.write(state.portHandle, bytes, count);
-}
-
-bool SerialLink::WriteText(const char* text) {
-    return WriteBytes(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
+void SerialLink::UsePort(PortHandle handle) {
+    state.portHandle = handle;
+    rts.port.store(handle);
 }

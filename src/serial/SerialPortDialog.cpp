@@ -4,14 +4,15 @@
 #include <QHideEvent>
 #include <QShowEvent>
 
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "app/WidgetHelpers.h"
+#include "engine/Emulator.h"
 #include "serial/SerialLink.h"
 #include "ui_SerialPortDialog.h"
 
-TFRM_SerialPort::TFRM_SerialPort(AppServices& s, QWidget* parent)
-    : QDialog(parent), services(s), form(std::make_unique<Ui::TFRM_SerialPort>()),
-      logic(s.state, *this, s.link, s.messages, s.settings) {
+TFRM_SerialPort::TFRM_SerialPort(Emulator& e, QWidget* parent)
+    : QDialog(parent), emulator(e), form(std::make_unique<Ui::TFRM_SerialPort>()),
+      logic(e.state(), *this, e.link(), e.messages(), e.settings()) {
     form->setupUi(this);
     Ui::TFRM_SerialPort& ui = *form;
     setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -49,7 +50,7 @@ void TFRM_SerialPort::showDevicePaths() {
     // The user sees COM1..COM4; the tool tip says which device each one is here.
     for (QAbstractButton* b : ports->buttons()) {
         const char* name = SerialLink::PortNames[static_cast<std::size_t>(ports->id(b))];
-        const std::string path = services.settings.devicePath(name);
+        const std::string path = emulator.settings().devicePath(name);
         b->setToolTip(QString("%1 opens %2").arg(name, QString::fromStdString(path)));
     }
 }

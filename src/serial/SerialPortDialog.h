@@ -2,9 +2,9 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/AppServices.h"
 #include "serial/SerialPortLogic.h"
 
+class Emulator;
 class QButtonGroup;
 
 namespace Ui {
@@ -16,7 +16,7 @@ class TFRM_SerialPort;
 class TFRM_SerialPort : public QDialog, public SerialPortWindow {
     Q_OBJECT
 public:
-    explicit TFRM_SerialPort(AppServices& services, QWidget* parent = nullptr);
+    explicit TFRM_SerialPort(Emulator& emulator, QWidget* parent = nullptr);
     ~TFRM_SerialPort() override;
 
     Ui::TFRM_SerialPort& ui() { return *form; }
@@ -43,7 +43,7 @@ protected:
 private:
     void showDevicePaths();
 
-    AppServices& services;
+    Emulator& emulator;
     std::unique_ptr<Ui::TFRM_SerialPort> form;
     SerialPortLogic logic;
     QButtonGroup* ports;

@@ -1,7 +1,7 @@
 #include "serial/SerialPortLogic.h"
 
-#include "app/MessageBoxSeam.h"
-#include "app/SettingsStore.h"
+#include "emulator/MessageBoxSeam.h"
+#include "settings/SettingsStore.h"
 #include "serial/SerialLink.h"
 
 namespace {
@@ -38,7 +38,7 @@ bool SerialPortLogic::switchPort(int chosen) {
     persistPort(chosen);
     link.ClosePort(state.portHandle);
     state.portIndex = static_cast<std::uint8_t>(chosen);
-    state.portHandle = handle;
+    link.UsePort(handle);
     return true;
 }
 

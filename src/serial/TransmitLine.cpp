@@ -13,8 +13,8 @@ void AppendEcho(std::string& echo, unsigned char byte) {
     echo.push_back(hex[byte & 0x0F]);
 }
 
-Transmitter::Transmitter(EmulatorState& s, SerialLink& l, TerminalLog& t)
-    : state(s), link(l), terminal(t) {}
+Transmitter::Transmitter(EmulatorState& s, RecordSink& k, TerminalLog& t)
+    : state(s), sink(k), terminal(t) {}
 
 void Transmitter::trimTerminal() {
     if (!terminal.view)
@@ -29,24 +29,32 @@ void Transmitter::appendToTerminal(std::string_view line) {
         terminal.view->appendLine(line);
 }
 
+void Transmitter::send(std::string bytes) {
+    if (state.format != OutputFormat::Aviation)
+        bytes += "\r\n";
+    // With no port open the record reaches no port; it is still echoed.
+    if (bytes.empty() || state.portHandle == InvalidPort)
+        return;
+    handedOver += bytes.size();
+    sink.submit(state.portHandle, std::move(bytes));
+}
+
 void Transmitter::TransmitLine(const char* record, int count) {
     trimTerminal();
     if (count == 0) {
         appendToTerminal(std::string_view(record, std::strlen(record)));
-        link.WriteText(record);
-    } else {
-        // The echo grows as needed rather than being cut at a fixed width: every byte sent
-        // is also shown.
-        std::string echo;
-        echo.reserve(static_cast<std::size_t>(count) * 4);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
-        for (int i = 0; i < count; ++i) {
-            link.WriteBytes(bytes + i, 1);
-            if (bytes[i] != 13 && bytes[i] != 10)
-                AppendEcho(echo, bytes[i]);
-        }
-        appendToTerminal(echo);
+        send(record);
+        return;
     }
-    if (state.format != OutputFormat::Aviation)
-        link.WriteText("\r\n");
+    // The echo grows as needed rather than being cut at a fixed width: every byte sent is
+    // also shown.
+    std::string echo;
+    echo.reserve(static_cast<std::size_t>(count) * 4);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(record);
+    for (int i = 0; i < count; ++i)
+        if (bytes[i] != 13 && bytes[i] != 10)
+            AppendEcho(echo, bytes[i]);
+    // The bytes leave before the echo shows, as one write with the line end.
+    send(std::string(record, static_cast<std::size_t>(count)));
+    appendToTerminal(echo);
 }

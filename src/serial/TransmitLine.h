@@ -1,26 +1,35 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "emulator/EmulatorState.h"
-#include "serial/SerialLink.h"
+#include "serial/RecordSink.h"
 #include "serial/TerminalLog.h"
 
 // Echo of one byte of a counted record: printable ASCII as itself, anything else "\xNN".
 void AppendEcho(std::string& echo, unsigned char byte);
 
-// The one routine every record leaves by: trim the terminal, echo, write, line end.
+// The one routine every record leaves by: trim the terminal, echo, hand the record with its
+// line end to the line writer. It never waits for the line.
 class Transmitter {
 public:
-    Transmitter(EmulatorState& state, SerialLink& link, TerminalLog& terminal);
+    Transmitter(EmulatorState& state, RecordSink& sink, TerminalLog& terminal);
 
     // count 0: record is zero-terminated text. Otherwise count bytes of any value.
     void TransmitLine(const char* record, int count = 0);
+    // The next record leaves no sooner than 10 ms after the previous one.
+    void Wait10ms() { sink.wait10ms(); }
+
+    // Bytes handed to the line so far, for the line load.
+    std::uint64_t bytesHandedOver() const { return handedOver; }
 
 private:
     void trimTerminal();
     void appendToTerminal(std::string_view line);
+    void send(std::string bytes);
 
     EmulatorState& state;
-    SerialLink& link;
+    RecordSink& sink;
     TerminalLog& terminal;
+    std::uint64_t handedOver = 0;
 };

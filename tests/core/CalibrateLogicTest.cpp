@@ -2,7 +2,7 @@
 #include <map>
 #include <utility>
 
-#include "app/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "core/Fakes.h"
 #include "coupler/CalibrateLogic.h"
 #include "serial/TransmitLine.h"
@@ -61,11 +61,10 @@ public:
 
 struct Rig {
     EmulatorState state;
-    FakeSerialDevice device;
+    FakeSink sink;
     FakeMessageBox box;
-    SerialLink link{state, device, box};
     TerminalLog log;
-    Transmitter tx{state, link, log};
+    Transmitter tx{state, sink, log};
     RefusingStore store;
     FakeCalibrateWindow window;
     L logic{state, window, tx, box, store};
@@ -142,7 +141,9 @@ TEST(CalibrateLogic, DimmingWordThroughSourcesNoneAndApply) {
         EXPECT_EQ(rig.window.enabled.at(CalibrateControl::ED_Dim), s.dimOn);
         EXPECT_EQ(rig.window.enabled.at(CalibrateControl::BTN_None), s.noneOn);
         EXPECT_EQ(rig.window.none, s.noneChecked);
-        std::string out = std::exchange(rig.device.written, {});
+        std::string out;
+        for (const auto& r : std::exchange(rig.sink.records, {}))
+            out += r;
         for (const auto& m : std::exchange(rig.box.shown, {}))
             out += "[" + m.caption + "] " + m.text;
         EXPECT_EQ(out, s.out);

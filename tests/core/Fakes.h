@@ -2,10 +2,12 @@
 // Test doubles for the seams of the core: serial device, message boxes, terminal.
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "app/MessageBoxSeam.h"
+#include "emulator/MessageBoxSeam.h"
+#include "serial/RecordSink.h"
 #include "serial/SerialDevice.h"
 #include "serial/TerminalLog.h"
 
@@ -34,21 +36,25 @@ public:
     std::function<void()> whileShown; // looks at the windows while a box is up
 };
 
-// Records every call as a line of text, in order, and can be told to fail any of them.
+// Records every call as a line of text, in order, and can be told to fail any of them. Calls
+// come from the line writer's thread too: read the records after the writer's flush().
 class FakeSerialDevice : public SerialDevice {
 public:
     PortHandle open(const std::string& name) override {
+        std::lock_guard lock(mutex);
         calls.push_back("open " + name);
         if (failOpen)
             return InvalidPort;
         return nextHandle++;
     }
     bool getLineState(PortHandle h, LineState& out) override {
+        std::lock_guard lock(mutex);
         calls.push_back("getLineState " + std::to_string(h));
         out = line;
         return true;
     }
     bool setLineState(PortHandle h, const LineState& s) override {
+        std::lock_guard lock(mutex);
         calls.push_back("setLineState " + std::to_string(h));
         if (failSetLineState)
             return false;
@@ -56,11 +62,13 @@ public:
         return true;
     }
     bool getTimeouts(PortHandle h, Timeouts& out) override {
+        std::lock_guard lock(mutex);
         calls.push_back("getTimeouts " + std::to_string(h));
         out = timeouts;
         return true;
     }
     bool setTimeouts(PortHandle h, const Timeouts& t) override {
+        std::lock_guard lock(mutex);
         calls.push_back("setTimeouts " + std::to_string(h));
         if (failSetTimeouts)
             return false;
@@ -68,6 +76,7 @@ public:
         return true;
     }
     bool lineControl(PortHandle h, LineControl fn) override {
+        std::lock_guard lock(mutex);
         const char* name = fn == LineControl::SetDtr   ? "SETDTR"
                            : fn == LineControl::SetRts ? "SETRTS"
                                                        : "CLRRTS";
@@ -75,16 +84,20 @@ public:
         return true;
     }
     bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
+        std::lock_guard lock(mutex);
+        calls.push_back("write " + std::string(reinterpret_cast<const char*>(data), count));
         writes.emplace_back(reinterpret_cast<const char*>(data), count);
         written.append(reinterpret_cast<const char*>(data), count);
         writeHandles.push_back(h);
         return !failWrite;
     }
     bool close(PortHandle h) override {
+        std::lock_guard lock(mutex);
         calls.push_back("close " + std::to_string(h));
         return true;
     }
 
+    std::mutex mutex;
     std::vector<std::string> calls;
     std::vector<std::string> writes; // one entry per write call
     std::string written;             // every byte written, in order
@@ -105,4 +118,18 @@ public:
     void appendLine(std::string_view bytes) override { lines.emplace_back(bytes); }
     void clearLines() override { lines.clear(); }
     std::vector<std::string> lines;
+};
+
+// Takes records as the transmitter hands them over, in order, and counts the 10 ms waits.
+class FakeSink : public RecordSink {
+public:
+    bool submit(PortHandle port, std::string bytes) override {
+        ports.push_back(port);
+        records.push_back(std::move(bytes));
+        return true;
+    }
+    void wait10ms() override { ++waits; }
+    std::vector<PortHandle> ports;
+    std::vector<std::string> records;
+    int waits = 0;
 };

@@ -15,43 +15,37 @@
 #include "playback/PlaybackEngine.h"
 #include "playback/PlaybackWindow.h"
 #include "playback/Readouts.h"
-#include "playback/Sleeper.h"
 #include "serial/TransmitLine.h"
 
 namespace {
 
 using Events = std::vector<std::string>;
 
-// A real engine, SerialLink and Transmitter; the rig is their window, port, terminal and
-// sleeper, and records every record on the wire, read-out and caption in one ordered list.
-struct PlaybackRig : PlaybackWindow, Sleeper, FakeSerialDevice, FakeTerminal {
+// A real engine and Transmitter; the rig is their window, line and terminal, and records every
+// record handed to the line, read-out and caption in one ordered list.
+struct PlaybackRig : PlaybackWindow, RecordSink, FakeTerminal {
     explicit PlaybackRig(bool nmea = true) {
         state.portHandle = 3;
         state.fileTypeNmea = nmea;
         state.format = nmea ? OutputFormat::NmeaV3 : OutputFormat::Aviation;
     }
-    // Each TransmitLine call echoes one terminal line, which parts its bytes from the next call's.
-    bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
-        if (newRecord || events.empty() || !events.back().starts_with("wire "))
-            events.push_back("wire ");
-        events.back().append(reinterpret_cast<const char*>(data), count);
-        newRecord = false;
-        return FakeSerialDevice::write(h, data, count);
+    bool submit(PortHandle, std::string bytes) override {
+        events.push_back("wire " + bytes);
+        written += bytes;
+        return true;
     }
-    void appendLine(std::string_view bytes) override {
-        FakeTerminal::appendLine(bytes);
-        newRecord = true;
-    }
+    void wait10ms() override { ++waits; }
     void setRangeText(const std::string& t) override { events.push_back("range " + t); }
     void setSpeedText(const std::string& t) override { events.push_back("speed " + t); }
     void setCalculatedSpeedText(const std::string& t) override { events.push_back("calc " + t); }
     void setWaypointIdText(const std::string& t) override { events.push_back("waypoint " + t); }
     void setOpenFileCaption(const std::string& t) override { events.push_back("caption " + t); }
     void setFileNameText(const std::string& t) override { events.push_back("filename " + t); }
+    int currentPage() const override { return 1; }
     int pauseSecondsPosition() const override { return seconds; }
     int recordsPerTickPosition() const override { return budget; }
+    void setPauseChecked(bool) override {}
     std::string triggerText() const override { return trigger; }
-    void wait10ms() override { ++waits; }
     // As the output tick does: the replay runs only while a file is open.
     void tick() {
         if (state.fileOpen)
@@ -59,15 +53,13 @@ struct PlaybackRig : PlaybackWindow, Sleeper, FakeSerialDevice, FakeTerminal {
     }
 
     Events events;
-    bool newRecord = true;
+    std::string written;
     int seconds = 1, budget = 25, waits = 0;
     std::string trigger = "GPRMB";
     EmulatorState state;
-    FakeMessageBox box;
-    SerialLink link{state, *this, box};
     TerminalLog log{this, 12, 38};
-    Transmitter tx{state, link, log};
-    PlaybackEngine engine{state, *this, tx, *this};
+    Transmitter tx{state, *this, log};
+    PlaybackEngine engine{state, *this, tx};
 };
 
 const std::filesystem::path DataDir = std::filesystem::path(TARROW_TEST_DATA_DIR) / "playback";

@@ -3,6 +3,7 @@
 
 #include "core/Fakes.h"
 #include "core/PtyPair.h"
+#include "serial/LineWriter.h"
 #include "serial/PosixSerialDevice.h"
 #include "serial/SerialLink.h"
 
@@ -15,19 +16,21 @@ struct Rig {
     }};
     EmulatorState state;
     FakeMessageBox box;
-    SerialLink link{state, device, box};
+    LineWriter writer{device};
+    SerialLink link{state, device, writer, box};
 };
 
 TEST(PosixSerialDevice, OpenConfiguresRaw8N1AndBytesArriveExactly) {
     Rig rig;
     ASSERT_FALSE(rig.pty.slavePath.empty());
-    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    rig.link.UsePort(rig.link.OpenPort("COM1:"));
     ASSERT_NE(rig.state.portHandle, InvalidPort);
     EXPECT_TRUE(rig.box.shown.empty());
-    EXPECT_TRUE(rig.link.RtsRaised);
+    EXPECT_TRUE(rig.link.RtsRaised());
 
     for (std::uint8_t idx = 1; idx <= 3; ++idx) {
         rig.link.SetBaud(idx);
+        rig.writer.flush();
         const termios t = rig.pty.slaveTermios();
         EXPECT_EQ(cfgetospeed(&t), idx == 1 ? B4800 : idx == 2 ? B9600 : B19200);
         EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
@@ -37,14 +40,39 @@ TEST(PosixSerialDevice, OpenConfiguresRaw8N1AndBytesArriveExactly) {
         EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
         EXPECT_EQ(t.c_oflag & OPOST, 0u);
     }
+    rig.link.ReportLateFailures();
     EXPECT_TRUE(rig.box.shown.empty());
 
     std::string all;
     for (int b = 0; b < 256; ++b)
         all.push_back(static_cast<char>(b));
-    EXPECT_TRUE(rig.link.WriteBytes(reinterpret_cast<const std::uint8_t*>(all.data()), all.size()));
+    EXPECT_TRUE(rig.writer.submit(rig.state.portHandle, all));
     EXPECT_EQ(rig.pty.read(all.size()), all);
     EXPECT_TRUE(rig.link.ClosePort(rig.state.portHandle));
+}
+
+// A device left at a speed the rate table cannot name is configured at the chosen rate.
+TEST(PosixSerialDevice, UnnamedSpeedIsReplacedByTheChosenRate) {
+    for (const speed_t odd : {speed_t{B0}, speed_t{B460800}}) {
+        Rig rig;
+        {
+            const int fd = ::open(rig.pty.slavePath.c_str(), O_RDWR | O_NOCTTY);
+            ASSERT_GE(fd, 0);
+            termios t{};
+            ::tcgetattr(fd, &t);
+            ::cfsetospeed(&t, odd);
+            ::cfsetispeed(&t, odd);
+            ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
+            ::close(fd);
+        }
+        rig.state.format = OutputFormat::Aviation;
+        rig.link.UsePort(rig.link.OpenPort("COM1:"));
+        ASSERT_NE(rig.state.portHandle, InvalidPort);
+        EXPECT_TRUE(rig.box.shown.empty());
+        const termios t = rig.pty.slaveTermios();
+        EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    }
 }
 
 TEST(PosixSerialDevice, SecondOpenFailsAndMissingDeviceFails) {
@@ -56,6 +84,7 @@ TEST(PosixSerialDevice, SecondOpenFailsAndMissingDeviceFails) {
     EXPECT_EQ(other.open("COM1:"), InvalidPort);
     EXPECT_EQ(rig.link.OpenPort("COM2:"), InvalidPort);
     EXPECT_TRUE(rig.link.ClosePort(first));
+    rig.writer.flush();
     const PortHandle again = rig.link.OpenPort("COM1:");
     EXPECT_NE(again, InvalidPort);
     rig.link.ClosePort(again);
@@ -74,7 +103,7 @@ TEST(PosixSerialDevice, WriteToUnreadLineGivesUpAtItsDeadline) {
     Clock::duration failedAfter{};
     for (int i = 0; i < 100000 && !failed; ++i) {
         const auto start = Clock::now();
-        failed = !rig.link.WriteBytes(bytes, chunk.size());
+        failed = !rig.device.write(rig.state.portHandle, bytes, chunk.size());
         failedAfter = Clock::now() - start;
     }
     ASSERT_TRUE(failed);

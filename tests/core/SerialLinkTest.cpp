@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Fakes.h"
+#include "serial/LineWriter.h"
 #include "serial/SerialLink.h"
 
 namespace {
@@ -11,7 +12,8 @@ struct Rig {
     EmulatorState state;
     FakeSerialDevice device;
     FakeMessageBox box;
-    SerialLink link{state, device, box};
+    LineWriter writer{device};
+    SerialLink link{state, device, writer, box};
 };
 
 TEST(SerialLink, OpenPortCallsInOrderAndFailures) {
@@ -52,13 +54,14 @@ TEST(SerialLink, OpenPortCallsInOrderAndFailures) {
             EXPECT_EQ(rig.box.shown[i].text, r.messages[i]);
             EXPECT_EQ(rig.box.shown[i].caption, "Error");
         }
-        EXPECT_EQ(rig.link.RtsRaised, r.rts);
+        EXPECT_EQ(rig.link.RtsRaised(), r.rts);
     }
 }
 
 TEST(SerialLink, OpenPortSettings) {
     Rig rig;
     rig.device.line.baudRate = 9600;
+    rig.device.line.inX = true;
     rig.device.line.ctsFlow = true;
     rig.device.line.outX = true;
     rig.device.line.byteSize = 7;
@@ -72,42 +75,46 @@ TEST(SerialLink, OpenPortSettings) {
     EXPECT_FALSE(l.ctsFlow);
     EXPECT_FALSE(l.outX);
     EXPECT_FALSE(l.inX);
-    EXPECT_TRUE(l.dtrEnable);
-    EXPECT_TRUE(l.rtsEnable);
-    EXPECT_TRUE(l.binary);
     EXPECT_EQ(rig.device.timeouts.writeTotalConstant, 1000u);
     EXPECT_EQ(rig.device.timeouts.writeTotalMultiplier, 10u);
     EXPECT_EQ(rig.device.timeouts.readInterval, 0xFFFFFFFFu);
 }
 
+// A baud change runs on the writer's thread; a refusal is reported on the window's thread.
 TEST(SerialLink, SetBaudKeepsOtherSettingsAndReportsFailure) {
     Rig rig;
-    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    rig.link.SetBaud(1);
+    ASSERT_EQ(rig.box.shown.size(), 1u); // no port: refused at once
+    rig.link.UsePort(rig.link.OpenPort("COM1:"));
     for (std::uint8_t idx = 1; idx <= 3; ++idx) {
         rig.link.SetBaud(idx);
+        rig.writer.flush();
         EXPECT_EQ(rig.device.line.baudRate, SerialLink::BaudRates[idx]);
         EXPECT_EQ(rig.device.line.byteSize, 8);
-        EXPECT_TRUE(rig.device.line.rtsEnable);
     }
-    EXPECT_TRUE(rig.box.shown.empty());
+    rig.link.ReportLateFailures();
+    EXPECT_EQ(rig.box.shown.size(), 1u);
     rig.device.failSetLineState = true;
     rig.link.SetBaud(1);
-    ASSERT_EQ(rig.box.shown.size(), 1u);
-    EXPECT_EQ(rig.box.shown[0].text, "Unable to configure the serial port");
+    rig.writer.flush();
+    rig.link.ReportLateFailures();
+    rig.link.ReportLateFailures(); // each refusal is told once
+    ASSERT_EQ(rig.box.shown.size(), 2u);
+    EXPECT_EQ(rig.box.shown[1].text, "Unable to configure the serial port");
     EXPECT_EQ(rig.device.line.baudRate, 19200u);
 }
 
 TEST(SerialLink, ToggleRtsAlternatesEvenWithoutPort) {
     Rig rig;
-    rig.state.portHandle = rig.link.OpenPort("COM1:");
+    rig.link.UsePort(rig.link.OpenPort("COM1:"));
     rig.device.calls.clear();
     rig.link.ToggleRts();
     rig.link.ToggleRts();
     EXPECT_EQ(rig.device.calls, (Calls{"CLRRTS 7", "SETRTS 7"}));
-    EXPECT_TRUE(rig.link.RtsRaised);
-    rig.state.portHandle = InvalidPort;
+    EXPECT_TRUE(rig.link.RtsRaised());
+    rig.link.UsePort(InvalidPort);
     rig.link.ToggleRts();
-    EXPECT_FALSE(rig.link.RtsRaised);
+    EXPECT_FALSE(rig.link.RtsRaised());
 }
 
 TEST(SerialLink, ClosePort) {
@@ -115,6 +122,7 @@ TEST(SerialLink, ClosePort) {
     EXPECT_FALSE(rig.link.ClosePort(InvalidPort));
     EXPECT_TRUE(rig.device.calls.empty());
     EXPECT_TRUE(rig.link.ClosePort(7));
+    rig.writer.flush();
     EXPECT_EQ(rig.device.calls, Calls{"close 7"});
 }
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/SettingsStore.h"
-#include "app/StartupSettings.h"
+#include "settings/SettingsStore.h"
+#include "settings/StartupSettings.h"
 #include "core/Fakes.h"
 #include "core/TempDir.h"
 #include "emulator/EmulatorState.h"

@@ -13,14 +13,16 @@
 #include "emulator/NmeaSentences.h"
 #include "emulator/SimulatorInputs.h"
 #include "emulator/WindowActivation.h"
+#include "serial/LineWriter.h"
 #include "serial/SerialLink.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
 
-// Keeps what the logic last set on each control and logs each change, for where order matters.
-class FakeWindow : public SimulatorWindow {
+// Keeps what the logic last set on each control and on FlowTimer, and logs each change, for
+// where order matters.
+class FakeWindow : public SimulatorWindow, public FlowTimer {
 public:
     std::string text(Control c) const override { return texts.count(c) ? texts.at(c) : ""; }
     void setText(Control c, const std::string& t) override { keep(texts[c], t, "text ", c); }
@@ -41,7 +43,11 @@ public:
     int itemIndex(Control g) const override { return items.count(g) ? items.at(g) : -1; }
     void setItemIndex(Control g, int i) override { keep(items[g], i, "item ", g); }
     void setPosition(Control c, int p) override { keep(positions[c], p, "position ", c); }
-    void setTimerPeriod(Control c, int ms) override { keep(period, ms, "period ", c); }
+    void setEnabled(bool on) override { log.push_back(on ? "+FlowTimer" : "-FlowTimer"); }
+    void setPeriod(int ms) override {
+        period = ms;
+        log.push_back("period FlowTimer");
+    }
 
     template <class Slot, class Value> void keep(Slot& slot, Value v, const char* what, Control c) {
         slot = v;
@@ -65,9 +71,10 @@ struct Rig {
     FakeWindow window;
     FakeMessageBox box;
     FakeSerialDevice device;
-    SerialLink link{state, device, box};
+    LineWriter writer{device};
+    SerialLink link{state, device, writer, box};
     SimulatorInputs inputs{state, window, box, link};
-    FuelFlow flow{state, window, box, link};
+    FuelFlow flow{state, window, box, window};
 
     // Types into an edit, then presses Enter (clicks 0) or its step button, up when clicks > 0.
     void type(Control e, const std::string& typed, int clicks = 0) {
@@ -204,6 +211,7 @@ TEST(SimulatorInputs, FormatChoiceSetsTheBaudRateOnlyWhenAuto) {
         rig.device.line.baudRate = 19200;
         rig.window.items[Control::GroupFormat] = item;
         rig.inputs.GroupFormatClick();
+        rig.writer.flush();
         EXPECT_EQ(rig.state.format, after);
         EXPECT_EQ(rig.device.line.baudRate, baud);
     }
@@ -232,16 +240,6 @@ TEST(FuelFlow, EnableBoxStartsTheTimerBeforeReadingTheValue) {
         rig.flow.BTN_FlowEnaClick();
         EXPECT_EQ(rig.window.log, log);
     }
-}
-
-TEST(FuelFlow, EachTickInvertsRts) {
-    Rig rig;
-    rig.state.portHandle = rig.link.OpenPort("COM1:"); // raises RTS
-    rig.device.calls.clear();
-    rig.flow.FlowTimerTimer();
-    rig.flow.FlowTimerTimer();
-    EXPECT_EQ(rig.device.calls, (Log{"CLRRTS 7", "SETRTS 7"}));
-    EXPECT_TRUE(rig.link.RtsRaised);
 }
 
 // Course and heading differ in each pass, so swapping the two boxes shows. Activation shows

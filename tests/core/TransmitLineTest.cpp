@@ -7,43 +7,42 @@ namespace {
 
 struct Rig {
     EmulatorState state;
-    FakeSerialDevice device;
-    FakeMessageBox box;
-    SerialLink link{state, device, box};
+    FakeSink sink;
     FakeTerminal term;
     TerminalLog log{&term, 12, 38};
-    Transmitter tx{state, link, log};
+    Transmitter tx{state, sink, log};
     Rig() { state.portHandle = 4; }
 };
 
+// Each record leaves as one write with its line end; the terminal gets the echo.
 TEST(TransmitLine, WritesEchoesAndEndsLines) {
     struct Row {
         const char* name;
         OutputFormat format;
         std::string record;
         int count;
-        std::vector<std::string> writes;
+        std::vector<std::string> records;
         std::string echo;
     };
     const Row rows[] = {
-        {"text v3", OutputFormat::NmeaV3, "$GPRMC,X*00", 0, {"$GPRMC,X*00", "\r\n"}, "$GPRMC,X*00"},
-        {"empty text", OutputFormat::NmeaV2, "", 0, {"", "\r\n"}, ""},
-        {"empty text aviation", OutputFormat::Aviation, "", 0, {""}, ""},
-        {"counted AB CR", OutputFormat::Aviation, "AB\r", 3, {"A", "B", "\r"}, "AB"},
-        {"STX nmea", OutputFormat::NmeaV3, "\x02", 1, {"\x02", "\r\n"}, "\\x02"},
+        {"text v3", OutputFormat::NmeaV3, "$GPRMC,X*00", 0, {"$GPRMC,X*00\r\n"}, "$GPRMC,X*00"},
+        {"empty text", OutputFormat::NmeaV2, "", 0, {"\r\n"}, ""},
+        {"empty text aviation", OutputFormat::Aviation, "", 0, {}, ""},
+        {"counted AB CR", OutputFormat::Aviation, "AB\r", 3, {"AB\r"}, "AB"},
+        {"STX nmea", OutputFormat::NmeaV3, "\x02", 1, {"\x02\r\n"}, "\\x02"},
         {"ETX aviation", OutputFormat::Aviation, "\x03", 1, {"\x03"}, "\\x03"},
-        {"LF not echoed", OutputFormat::Aviation, "a\nb", 3, {"a", "\n", "b"}, "ab"},
+        {"LF not echoed", OutputFormat::Aviation, "a\nb", 3, {"a\nb"}, "ab"},
         {"zero byte", OutputFormat::Aviation, std::string("\0", 1), 1, {std::string("\0", 1)},
          "\\x00"},
-        {"edges", OutputFormat::Aviation, " ~\x7f\x80\xff\xb0", 6,
-         {" ", "~", "\x7f", "\x80", "\xff", "\xb0"}, " ~\\x7f\\x80\\xff\\xb0"},
+        {"edges", OutputFormat::Aviation, " ~\x7f\x80\xff\xb0", 6, {" ~\x7f\x80\xff\xb0"},
+         " ~\\x7f\\x80\\xff\\xb0"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         Rig rig;
         rig.state.format = r.format;
         rig.tx.TransmitLine(r.record.data(), r.count);
-        EXPECT_EQ(rig.device.writes, r.writes);
+        EXPECT_EQ(rig.sink.records, r.records);
         ASSERT_EQ(rig.term.lines.size(), 1u);
         EXPECT_EQ(rig.term.lines[0], r.echo);
     }
@@ -74,8 +73,7 @@ TEST(TransmitLine, LongCountedEchoIsKeptWholeAndEveryByteSent) {
     std::string record(300, 'x');
     record += std::string(100, '\x01');
     rig.tx.TransmitLine(record.data(), static_cast<int>(record.size()));
-    EXPECT_EQ(rig.device.written, record);
-    EXPECT_EQ(rig.device.writes.size(), record.size());
+    EXPECT_EQ(rig.sink.records, std::vector<std::string>{record});
     ASSERT_EQ(rig.term.lines.size(), 1u);
     EXPECT_EQ(rig.term.lines[0].size(), 300u + 400u);
 }
@@ -84,7 +82,7 @@ TEST(TransmitLine, NoPortStillEchoes) {
     Rig rig;
     rig.state.portHandle = InvalidPort;
     rig.tx.TransmitLine("$GPRMB", 0);
-    EXPECT_TRUE(rig.device.writes.empty());
+    EXPECT_TRUE(rig.sink.records.empty());
     EXPECT_EQ(rig.term.lines, std::vector<std::string>{"$GPRMB"});
 }
 

@@ -11,7 +11,7 @@
 
 struct DialogsRig : MainWindowRig {
     explicit DialogsRig(const char* conf = "Port=1\nCompatibility=1\n")
-        : MainWindowRig(conf), calibrate(services, window->transmitter()), serialPort(services) {
+        : MainWindowRig(conf), calibrate(emulator), serialPort(emulator) {
         window->setDialogs(&calibrate, &serialPort);
     }
     std::string confText() const {

@@ -76,8 +76,8 @@ private slots:
         ui.TAB_main->setCurrentIndex(1);
         QTest::mouseClick(ui.UpDown_sec->upButton(), Qt::LeftButton);
         QCOMPARE(ui.EDIT_SecPause->text(), QString("2"));
-        QCOMPARE(rig.window->timer1().interval(), 1000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.window->timer1().interval(), 2000, 2500);
+        QCOMPARE(rig.emulator.tickPeriodMilliseconds(), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.emulator.tickPeriodMilliseconds(), 2000, 2500);
 
         // A refused pause text is replaced by the position; a refused record count is left alone.
         const std::pair<const char*, int> seconds[] = {

@@ -6,13 +6,12 @@
 #include <fstream>
 #include <memory>
 
-#include "app/AppServices.h"
 #include "app/MainWindow.h"
-#include "app/SettingsStore.h"
 #include "core/Fakes.h"
 #include "core/PtyPair.h"
+#include "engine/Emulator.h"
 #include "serial/PosixSerialDevice.h"
-#include "serial/SerialLink.h"
+#include "settings/SettingsStore.h"
 #include "ui_MainWindow.h"
 
 struct MainWindowRig {
@@ -34,7 +33,7 @@ struct MainWindowRig {
                                     deviceMapHome + "/Brackwater Associates/Tarrow.conf");
             std::filesystem::remove_all(home + "/Brackwater Associates");
         }
-        window = std::make_unique<TMainWin>(services);
+        window = std::make_unique<TMainWin>(emulator);
     }
 
     Ui::TMainWin& ui() { return window->ui(); }
@@ -72,8 +71,8 @@ struct MainWindowRig {
             .devicePath(name);
     }};
     FakeMessageBox box;
-    EmulatorState state;
-    SerialLink link{state, device, box};
-    AppServices services{state, link, settings, box};
+    Emulator emulator{device, settings, box};
+    EmulatorState& state = emulator.state();
+    SerialLink& link = emulator.link();
     std::unique_ptr<TMainWin> window;
 };

@@ -23,6 +23,7 @@ class MainWindowTest : public QObject {
 private slots:
     void firstTickPutsBothSentencesOnTheLine() {
         MainWindowRig rig;
+        rig.emulator.writer().flush();
         const termios t = rig.pty.slaveTermios();
         QCOMPARE(cfgetospeed(&t), static_cast<speed_t>(B4800));
         showAndActivate(*rig.window);
@@ -91,35 +92,35 @@ private slots:
         showAndActivate(*rig.window);
         // The designed size leaves the terminal 505 pixels, 42 lines.
         QCOMPARE(rig.ui().TerminalWin->height(), 505);
-        QCOMPARE(rig.window->terminalLog().LineHeight, std::uint16_t{12});
+        QCOMPARE(rig.emulator.terminal().LineHeight, std::uint16_t{12});
         for (int i = 0; i < 60; ++i)
-            rig.window->transmitter().TransmitLine(("line " + std::to_string(i)).c_str(), 0);
-        const int visible = rig.window->terminalLog().VisibleLines;
+            rig.emulator.transmitter().TransmitLine(("line " + std::to_string(i)).c_str(), 0);
+        const int visible = rig.emulator.terminal().VisibleLines;
         QCOMPARE(visible, 42);
         QCOMPARE(rig.terminalLines().size(), visible);
         QCOMPARE(rig.terminalLines().last(), QString("line 59"));
 
         rig.window->resize(rig.window->width(), rig.window->height() + 120);
         QTRY_COMPARE(rig.ui().TerminalWin->height(), 505 + 120);
-        QCOMPARE(static_cast<int>(rig.window->terminalLog().VisibleLines), visible + 10);
+        QCOMPARE(static_cast<int>(rig.emulator.terminal().VisibleLines), visible + 10);
 
         rig.window->resize(rig.window->width(), rig.window->height() - 360);
         QTRY_COMPARE(rig.ui().TerminalWin->height(), 505 - 240);
-        QTRY_COMPARE(static_cast<int>(rig.window->terminalLog().VisibleLines), visible - 20);
-        rig.window->transmitter().TransmitLine("after shrink", 0);
+        QTRY_COMPARE(static_cast<int>(rig.emulator.terminal().VisibleLines), visible - 20);
+        rig.emulator.transmitter().TransmitLine("after shrink", 0);
         QCOMPARE(rig.terminalLines().size(), visible - 20);
 
         rig.ui().MNU_ClearScreen->trigger();
         QVERIFY(rig.terminalLines().isEmpty());
-        QCOMPARE(static_cast<int>(rig.window->terminalLog().VisibleLines), visible - 20);
-        rig.window->transmitter().TransmitLine("first", 0);
+        QCOMPARE(static_cast<int>(rig.emulator.terminal().VisibleLines), visible - 20);
+        rig.emulator.transmitter().TransmitLine("first", 0);
         QCOMPARE(rig.terminalLines(), QStringList{"first"});
     }
 
     void aviationRecordIsOneTerminalLine() {
         MainWindowRig rig;
         rig.state.format = OutputFormat::Aviation;
-        rig.window->transmitter().TransmitLine("\x02" "A\rB\x03", 0);
+        rig.emulator.transmitter().TransmitLine("\x02" "A\rB\x03", 0);
         QCOMPARE(rig.terminalLines().size(), 1);
         QCOMPARE(rig.pty.read(5), std::string("\x02" "A\rB\x03"));
     }
@@ -155,10 +156,8 @@ private slots:
     void exitClosesThePort() {
         MainWindowRig rig;
         showAndActivate(*rig.window);
-        const PortHandle h = rig.state.portHandle;
         rig.ui().Exit1->trigger();
         QVERIFY(!rig.window->isVisible());
-        QVERIFY(!rig.link.ClosePort(h)); // already closed
         PosixSerialDevice other([&](const std::string&) { return rig.pty.slavePath; });
         const PortHandle again = other.open("COM1:");
         QVERIFY(again != InvalidPort);

@@ -17,7 +17,11 @@ struct SerialRig : DialogsRig {
         clickIndicator(serialPort.portRows()->button(port));
         clickIndicator(serialPort.baudRows()->button(baud));
     }
-    void ok() { QTest::mouseClick(ui().BTN_OK, Qt::LeftButton); }
+    // OK, then waits until the line writer has made the baud change and the close it got.
+    void ok() {
+        QTest::mouseClick(ui().BTN_OK, Qt::LeftButton);
+        emulator.writer().flush();
+    }
     std::optional<std::int32_t> storedPort() {
         FileSettingsStore reread(dir.path().toStdString());
         reread.open(false);
@@ -111,7 +115,7 @@ private slots:
         QCOMPARE(rig.state.baudChoice, std::uint8_t{3});
         QCOMPARE(SerialRig::speed(rig.pty), B19200);
         QCOMPARE(rig.storedPort(), std::optional<std::int32_t>(1));
-        rig.window->transmitter().TransmitLine("still COM1", 0);
+        rig.emulator.transmitter().TransmitLine("still COM1", 0);
         QCOMPARE(rig.pty.read(12), std::string("still COM1\r\n"));
     }
 

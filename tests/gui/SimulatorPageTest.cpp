@@ -26,8 +26,10 @@ void click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
-speed_t lineSpeed(PtyPair& pty) {
-    const termios t = pty.slaveTermios();
+// The line's speed once the baud changes handed to the line writer have been made.
+speed_t lineSpeed(MainWindowRig& rig) {
+    rig.emulator.writer().flush();
+    const termios t = rig.pty.slaveTermios();
     return cfgetospeed(&t);
 }
 } // namespace
@@ -39,25 +41,25 @@ private slots:
         MainWindowRig rig;
         activate(rig);
         auto& ui = rig.ui();
-        QCOMPARE(lineSpeed(rig.pty), speed_t{B4800});
+        QCOMPARE(lineSpeed(rig), speed_t{B4800});
         click(ui.Format_Aviation);
-        QCOMPARE(lineSpeed(rig.pty), speed_t{B9600});
+        QCOMPARE(lineSpeed(rig), speed_t{B9600});
         // The Aviation record leaves byte for byte, without CR LF.
         const std::string record = BuildAviationRecord(rig.state);
         QCOMPARE(MainWindowRig::readFrom(rig.pty, record.size()), record);
         click(ui.Format_NmeaV2);
-        QCOMPARE(lineSpeed(rig.pty), speed_t{B4800});
+        QCOMPARE(lineSpeed(rig), speed_t{B4800});
 
         rig.state.baudChoice = 3;
         rig.link.SetBaud(3);
         click(ui.Format_Aviation);
         QCOMPARE(rig.state.format, OutputFormat::Aviation);
-        QCOMPARE(lineSpeed(rig.pty), speed_t{B19200});
+        QCOMPARE(lineSpeed(rig), speed_t{B19200});
 
         click(ui.XTE_Value);
         QCOMPARE(QApplication::focusWidget(), ui.EB_Value);
         click(ui.BTN_FlowEna);
-        QCOMPARE(rig.window->flowTimer().interval(), 2);
+        QCOMPARE(rig.emulator.flowTimer().period(), 2);
         // edit, text typed and Enter, step button clicked next, text shown, focus after Enter
         const std::tuple<QLineEdit*, const char*, QAbstractButton*, const char*, QWidget*> rows[] = {
             {ui.EB_Value, "12", nullptr, "9.99", ui.XTE_Value},
@@ -80,14 +82,14 @@ private slots:
                 QCOMPARE(QApplication::focusWidget(), focus);
         }
         QCOMPARE(rig.state.speed, 499.0f);
-        QCOMPARE(rig.window->flowTimer().interval(), 5); // 22 / 4.1
+        QCOMPARE(rig.emulator.flowTimer().period(), 5); // 22 / 4.1
 
         click(ui.BTN_Course);
         QVERIFY(!ui.GroupXTE->isEnabled() && !ui.EB_Value->isEnabled() && !rig.state.courseOn);
         click(ui.BTN_Heading);
         QVERIFY(!ui.EB_Track->isEnabled() && !ui.EB_Speed->isEnabled() && !rig.state.headingOn);
         click(ui.BTN_FlowEna);
-        QVERIFY(!rig.window->flowTimer().isActive() && !ui.EB_Flow->isEnabled());
+        QVERIFY(!rig.emulator.flowTimer().enabled() && !ui.EB_Flow->isEnabled());
     }
 
     void commaLocaleEdits() {

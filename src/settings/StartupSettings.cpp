@@ -1,7 +1,7 @@
-#include "app/StartupSettings.h"
+#include "settings/StartupSettings.h"
 
-#include "app/MessageBoxSeam.h"
-#include "app/SettingsStore.h"
+#include "emulator/MessageBoxSeam.h"
+#include "settings/SettingsStore.h"
 #include "emulator/EmulatorState.h"
 
 void ReadStartupSettings(EmulatorState& state, SettingsStore& settings, MessageBoxSeam& messages) {

@@ -1,0 +1,11 @@
+#include "engine/LineStatus.h"
+
+LineStatusTexts StatusTexts(const LineStatus& s) {
+    LineStatusTexts t;
+    t.port = s.portName + " " + s.device + (s.open ? " open" : " not open");
+    t.baud = s.open && s.baud != 0 ? std::to_string(s.baud) + " baud" : "no baud rate";
+    t.sent = "Sent " + std::to_string(s.bytesSent) + " bytes";
+    t.dropped = "Dropped " + std::to_string(s.recordsDropped);
+    t.load = s.loadPercent < 0 ? "Load -" : "Load " + std::to_string(s.loadPercent) + "%";
+    return t;
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// What the status bar tells of the line.
+struct LineStatus {
+    std::string portName; // "COM1:"
+    std::string device;   // what it opens
+    bool open = false;
+    std::uint32_t baud = 0; // 0: none applied
+    std::uint64_t bytesSent = 0;
+    std::uint64_t recordsDropped = 0;
+    int loadPercent = -1; // the last tick's bytes against what the rate carries; -1 none yet
+};
+
+// The texts of the status bar's fields, in the order they stand.
+struct LineStatusTexts {
+    std::string port, baud, sent, dropped, load;
+};
+LineStatusTexts StatusTexts(const LineStatus& status);
