@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
@@ -9,6 +10,15 @@ namespace {
 const std::string Rmb = "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*40";
 const std::string Rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F";
 const std::string FirstTick = Rmb + "\r\n" + Rmc + "\r\n";
+
+// The status bar's fields as the user reads them, after a refresh.
+QStringList statusTexts(MainWindowRig& rig) {
+    rig.window->refreshStatus();
+    QStringList texts;
+    for (const char* name : {"StatusPort", "StatusBaud", "StatusSent", "StatusDropped", "StatusLoad"})
+        texts << rig.window->findChild<QLabel*>(name)->text();
+    return texts;
+}
 
 void showAndActivate(TMainWin& w) {
     w.show();
@@ -29,7 +39,13 @@ private slots:
         showAndActivate(*rig.window);
         QVERIFY(rig.box.shown.empty());
         QCOMPARE(rig.window->windowTitle(), QString("Tarrow GPS Receiver Emulator"));
+        QCOMPARE(statusTexts(rig).last(), QString("Load -"));
         QCOMPARE(rig.readLine1(FirstTick.size()), FirstTick);
+        rig.emulator.writer().flush();
+        // 134 bytes of ten bits in one second of 4800 baud.
+        QCOMPARE(statusTexts(rig),
+                 QStringList({QString::fromStdString("COM1: " + rig.pty.slavePath + " open"),
+                              "4800 baud", "Sent 134 bytes", "Dropped 0", "Load 28%"}));
         QCOMPARE(rig.terminalLines(),
                  QStringList({QString::fromStdString(Rmb), QString::fromStdString(Rmc)}));
         QCOMPARE(rig.ui().EB_Track->text(), QString("0.0"));
@@ -66,6 +82,9 @@ private slots:
         showAndActivate(*rig.window);
         QTRY_COMPARE_WITH_TIMEOUT(rig.terminalLines().size(), 2, 3000);
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
+        QCOMPARE(statusTexts(rig),
+                 QStringList({"COM1: /nonexistent/ttyUSB0 not open", "no baud rate",
+                              "Sent 0 bytes", "Dropped 0", "Load -"}));
     }
 
     void pauseFromMenuAndCheckBoxToggleOnce() {

@@ -17,22 +17,21 @@ struct SerialRig : DialogsRig {
         clickIndicator(serialPort.portRows()->button(port));
         clickIndicator(serialPort.baudRows()->button(baud));
     }
-    // OK, then waits until the line writer has made the baud change and the close it got.
-    void ok() {
-        QTest::mouseClick(ui().BTN_OK, Qt::LeftButton);
-        emulator.writer().flush();
-    }
+    void ok() { QTest::mouseClick(ui().BTN_OK, Qt::LeftButton); }
     std::optional<std::int32_t> storedPort() {
         FileSettingsStore reread(dir.path().toStdString());
         reread.open(false);
         return reread.readInt("Port");
     }
-    static int speed(PtyPair& line) {
+    // Both look once the line writer has made the baud changes and closes handed to it.
+    int speed(PtyPair& line) {
+        emulator.writer().flush();
         const termios t = line.slaveTermios();
         return static_cast<int>(cfgetospeed(&t));
     }
     // Whether another program could take the port now (it is opened exclusively).
-    static bool isFree(PtyPair& line) {
+    bool isFree(PtyPair& line) {
+        emulator.writer().flush();
         PosixSerialDevice other([&](const std::string&) { return line.slavePath; });
         const PortHandle h = other.open("COM1:");
         return h != InvalidPort && other.close(h);
@@ -70,7 +69,7 @@ private slots:
                 std::filesystem::remove(rig.confPath());
             bool bothHeld = false;
             rig.box.whileShown = [&] {
-                bothHeld = !SerialRig::isFree(rig.pty) && !SerialRig::isFree(rig.pty3);
+                bothHeld = !rig.isFree(rig.pty) && !rig.isFree(rig.pty3);
             };
             rig.window->show();
             rig.window->FormActivate(); // both sentences on, as when the user has seen the window
@@ -83,8 +82,8 @@ private slots:
                 QVERIFY(bothHeld && rig.box.shown[0].text == "Can't open Tarrow");
             QCOMPARE(rig.state.portIndex, std::uint8_t{2});
             QCOMPARE(rig.storedPort(), fileMissing ? std::nullopt : std::optional<std::int32_t>(3));
-            QVERIFY(SerialRig::isFree(rig.pty) && !SerialRig::isFree(rig.pty3));
-            QCOMPARE(SerialRig::speed(rig.pty3), B4800);
+            QVERIFY(rig.isFree(rig.pty) && !rig.isFree(rig.pty3));
+            QCOMPARE(rig.speed(rig.pty3), B4800);
             rig.pty.drain();
             QCOMPARE(MainWindowRig::readFrom(rig.pty3, Tick.size()), Tick);
             QCOMPARE(rig.pty.drain(), std::string());
@@ -107,13 +106,13 @@ private slots:
         QCOMPARE(rig.box.shown[0].buttons, MsgButtons::RetryCancel);
         QVERIFY(rig.serialPort.isVisible() && rig.serialPort.portRows()->checkedId() == 1);
         QCOMPARE(rig.state.baudChoice, std::uint8_t{0});
-        QCOMPARE(SerialRig::speed(rig.pty), B4800);
+        QCOMPARE(rig.speed(rig.pty), B4800);
         // Cancel: the old port stays, the baud choice is applied, the dialog closes.
         rig.ok();
         QVERIFY(rig.box.shown.size() == 2 && rig.serialPort.isHidden());
         QCOMPARE(rig.state.portIndex, std::uint8_t{0});
         QCOMPARE(rig.state.baudChoice, std::uint8_t{3});
-        QCOMPARE(SerialRig::speed(rig.pty), B19200);
+        QCOMPARE(rig.speed(rig.pty), B19200);
         QCOMPARE(rig.storedPort(), std::optional<std::int32_t>(1));
         rig.emulator.transmitter().TransmitLine("still COM1", 0);
         QCOMPARE(rig.pty.read(12), std::string("still COM1\r\n"));
@@ -133,18 +132,18 @@ private slots:
             clickIndicator(rig.serialPort.baudRows()->button(baud));
             rig.ok();
             QCOMPARE(rig.state.baudChoice, static_cast<std::uint8_t>(baud));
-            QCOMPARE(SerialRig::speed(rig.pty), speed);
+            QCOMPARE(rig.speed(rig.pty), speed);
         }
         // Auto kept across a format change: the next showing offers Auto again and OK
         // applies the rate of the new format.
         rig.state.format = OutputFormat::Aviation;
         rig.link.SetBaud(SerialLink::AutoBaudIndex(rig.state.format));
-        QCOMPARE(SerialRig::speed(rig.pty), B9600);
+        QCOMPARE(rig.speed(rig.pty), B9600);
         rig.open();
         QCOMPARE(rig.serialPort.baudRows()->checkedId(), 0);
         rig.state.format = OutputFormat::NmeaV3;
         rig.ok();
-        QCOMPARE(SerialRig::speed(rig.pty), B4800);
+        QCOMPARE(rig.speed(rig.pty), B4800);
         QVERIFY(rig.box.shown.empty());
     }
 
@@ -161,9 +160,9 @@ private slots:
             rig.open();
             rig.choose(2, 2);
             close();
-            QVERIFY(rig.serialPort.isHidden() && SerialRig::isFree(rig.pty3));
+            QVERIFY(rig.serialPort.isHidden() && rig.isFree(rig.pty3));
             QVERIFY(rig.state.portIndex == 0 && rig.state.baudChoice == 0);
-            QCOMPARE(SerialRig::speed(rig.pty), B4800);
+            QCOMPARE(rig.speed(rig.pty), B4800);
             QCOMPARE(rig.confText(), conf);
             rig.open();
             QCOMPARE(rig.serialPort.portRows()->checkedId(), 0);
