@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QWindow>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QUrl>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <utility>
 
 #include "app/WidgetHelpers.h"
 #include "emulator/MessageBoxSeam.h"
@@ -57,6 +60,11 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
                 edit->setCursorPosition(cursor);
             });
     fitRightColumn();
+    // Below Pause, room that takes what the pages do not once they reach their designed height.
+    if (auto* right = qobject_cast<QBoxLayout*>(ui.RightColumn->layout())) {
+        right->setStretch(0, 1);
+        right->addStretch(0);
+    }
     setUpStatusBar();
     CentreOnDesktop(*this);
 
@@ -90,11 +98,14 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     Timer1.setSingleShot(true);
     connect(&Timer1, &QTimer::timeout, this, &TMainWin::Timer1Timer);
     armTimer1();
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainWin::focusWindowChanged);
     connect(&statusTimer, &QTimer::timeout, this, &TMainWin::refreshStatus);
     statusTimer.start(250);
     refreshStatus();
     wireSimulatorPage();
     wireFilePage();
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->installEventFilter(this);
 }
 
 void TMainWin::setUpStatusBar() {
@@ -269,15 +280,21 @@ void TMainWin::About1Click() {
 
 void TMainWin::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    // The first display activates the window; without a window manager no activation comes.
-    if (!event->spontaneous() && !isActiveWindow())
-        FormActivate();
+    if (shownOnce)
+        return;
+    shownOnce = true;
+    // Pause is anchored to the top: the pages keep their designed height as the window grows.
+    form->TAB_main->setMaximumHeight(form->TAB_main->height());
+    FormActivate(); // the first display
 }
 
-void TMainWin::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        FormActivate();
+void TMainWin::focusWindowChanged(QWindow* now) {
+    const QWindow* before = std::exchange(previousFocusWindow, now);
+    if (!now || now != windowHandle() || !before)
+        return;
+    for (QWidget* dialog : {calibrateDialog, serialPortDialog})
+        if (dialog && dialog->windowHandle() == before)
+            FormActivate();
 }
 
 void TMainWin::resizeEvent(QResizeEvent* event) {
@@ -286,6 +303,14 @@ void TMainWin::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    // An edit would take Ctrl+X as Cut; in this window it is Exit, wherever the focus is.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (QKeySequence(key->keyCombination()) == form->Exit1->shortcut()) {
+            event->ignore();
+            return true;
+        }
+    }
     if (const auto it = editHandlers.find(watched); it != editHandlers.end()) {
         const EditHandlers& h = it->second;
         switch (event->type()) {

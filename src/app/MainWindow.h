@@ -11,6 +11,7 @@
 
 class Emulator;
 class QLabel;
+class QWindow;
 
 namespace Ui {
 class TMainWin;
@@ -47,13 +48,14 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormResize();
+    // Activation runs only when the user comes back from one of the two dialogs.
+    void focusWindowChanged(QWindow* now);
     void armTimer1();
     void fitRightColumn();
     void setUpStatusBar();
@@ -84,4 +86,6 @@ private:
     std::map<QObject*, EditHandlers> editHandlers;
     QWidget* calibrateDialog = nullptr;
     QWidget* serialPortDialog = nullptr;
+    QWindow* previousFocusWindow = nullptr;
+    bool shownOnce = false;
 };

@@ -66,19 +66,38 @@ std::optional<std::string> QtFilePageWindow::runOpenDialog(const std::string& fi
     return openDialog ? openDialog(filter, filterIndex) : std::nullopt;
 }
 
-std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex) {
-    // "Text files (*.txt)|*.txt|All files (*.*)|*.*" names each filter with its pattern in it.
+QStringList QtNameFilters(const std::string& filter) {
+    // "Text files (*.txt)|*.txt|All files (*.*)|*.*": each name is shown as it stands; the
+    // pattern after it is what matches, where "*.*" means every file, as it does on the system
+    // the names come from (here it would want a dot).
     const QStringList parts = QString::fromStdString(filter).split('|');
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i];
-    QFileDialog dialog(nullptr, QObject::tr("Open"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::ReadOnly, true);
-    dialog.setNameFilters(filters);
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        if (patterns.split(' ', Qt::SkipEmptyParts).contains("*.*"))
+            patterns = "*";
+        filters << parts[i] + " (" + patterns + ")";
+    }
+    return filters;
+}
+
+std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter, int filterIndex) {
+    const QStringList filters = QtNameFilters(filter);
+    auto dialog = std::make_unique<QFileDialog>(nullptr, QObject::tr("Open"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::ReadOnly, true);
+    // The pattern each filter carries is not shown; the names already say it.
+    dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog->setNameFilters(filters);
     if (filterIndex >= 1 && filterIndex <= filters.size())
-        dialog.selectNameFilter(filters[filterIndex - 1]);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        dialog->selectNameFilter(filters[filterIndex - 1]);
+    return dialog;
+}
+
+std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex) {
+    const auto dialog = MakeOpenDialog(filter, filterIndex);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().first().toStdString();
+    return dialog->selectedFiles().first().toStdString();
 }

@@ -1,8 +1,12 @@
 #pragma once
 #include <functional>
+#include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "playback/FilePage.h"
+
+class QFileDialog;
 
 namespace Ui {
 class TMainWin;
@@ -54,3 +58,7 @@ private:
 
 // The platform's open-file dialog for an existing file; "name|pattern|..." filters.
 std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex);
+// Those filters as the dialog takes them: each name as it stands, then its patterns.
+QStringList QtNameFilters(const std::string& filter);
+// The dialog RunQtOpenDialog runs, with those filters and the given one selected.
+std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter, int filterIndex);

@@ -1,6 +1,7 @@
 #include "app/WidgetHelpers.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -20,3 +21,5 @@ void CentreOnDesktop(QWidget& window) {
         window.move(screen->availableGeometry().center() - window.frameGeometry().center() +
                     window.pos());
 }
+
+void SetApplicationTitle() { QCoreApplication::setApplicationName("Tarrow7"); }

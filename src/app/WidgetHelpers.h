@@ -12,3 +12,7 @@ QButtonGroup* MakeButtonGroup(QObject* owner, const char* name,
                               std::initializer_list<QAbstractButton*> buttons, int firstId = 0);
 
 void CentreOnDesktop(QWidget& window);
+
+// The name the desktop shows for the running program. It is not a display name, which Qt
+// would append to every window's caption.
+void SetApplicationTitle();

@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "app/QtMessageBox.h"
+#include "app/WidgetHelpers.h"
 #include "coupler/CalibrateDialog.h"
 #include "engine/Emulator.h"
 #include "serial/PosixSerialDevice.h"
@@ -11,8 +12,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Tarrow7");
-    QApplication::setApplicationDisplayName("Tarrow7");
+    SetApplicationTitle();
     QtMessageBox messages;
     try {
         FileSettingsStore settings(FileSettingsStore::ConfigHomeFromEnvironment());

@@ -47,11 +47,12 @@ void TFRM_SerialPort::selectBaud(int choice) {
 void TFRM_SerialPort::closeDialog() { hide(); }
 
 void TFRM_SerialPort::showDevicePaths() {
-    // The user sees COM1..COM4; the tool tip says which device each one is here.
+    // The user sees COM1..COM4; under the group's hint, the tip says which device each opens.
+    const QString hint = form->GroupPort->toolTip();
     for (QAbstractButton* b : ports->buttons()) {
         const char* name = SerialLink::PortNames[static_cast<std::size_t>(ports->id(b))];
         const std::string path = emulator.settings().devicePath(name);
-        b->setToolTip(QString("%1 opens %2").arg(name, QString::fromStdString(path)));
+        b->setToolTip(QString("%1\n%2 opens %3").arg(hint, name, QString::fromStdString(path)));
     }
 }
 

@@ -19,9 +19,17 @@ std::string trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+// Writable for us, and not marked read-only by its owner: a file or directory whose write bits
+// are all off stays unwritten, even for root.
+bool isWritable(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+           ::access(p.c_str(), W_OK) == 0;
+}
+
 bool isWritableDirectory(const fs::path& p) {
     std::error_code ec;
-    return fs::is_directory(p, ec) && ::access(p.c_str(), W_OK | X_OK) == 0;
+    return fs::is_directory(p, ec) && isWritable(p) && ::access(p.c_str(), X_OK) == 0;
 }
 
 // Section of a line "[Name]", or nullopt for other lines.
@@ -76,12 +84,13 @@ SettingsStore::OpenResult FileSettingsStore::open(bool create) {
     const fs::path brackwater = configHome / "Brackwater Associates";
     if (create && !fs::exists(brackwater, ec))
         fs::create_directory(brackwater, ec);
-    if (!fs::is_directory(brackwater, ec))
+    // Writes go to a new file beside the old one, so the directory must take them.
+    if (!isWritableDirectory(brackwater))
         return OpenResult::NoBrackwater;
     const fs::path file = filePath();
     if (create && !fs::exists(file, ec))
         std::ofstream(file).flush();
-    if (!fs::is_regular_file(file, ec))
+    if (!fs::is_regular_file(file, ec) || !isWritable(file))
         return OpenResult::NoTarrow;
     return OpenResult::Ok;
 }

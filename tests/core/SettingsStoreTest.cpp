@@ -105,6 +105,14 @@ TEST(SettingsStore, OpenWithoutCreatingNamesTheMissingKey) {
     EXPECT_EQ(store.readInt("Port"), 3);
     EXPECT_TRUE(store.writeInt("Port", 2));
     EXPECT_EQ(slurp(store.filePath()), "Port=2\n");
+    // A key that cannot be written is one that cannot be opened for writing.
+    const auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    fs::permissions(store.filePath(), readOnly);
+    EXPECT_EQ(store.open(false), SettingsStore::OpenResult::NoTarrow);
+    fs::permissions(store.filePath(), readOnly | fs::perms::owner_write);
+    fs::permissions(tmp.path / "Brackwater Associates", readOnly | fs::perms::owner_exec);
+    EXPECT_EQ(store.open(false), SettingsStore::OpenResult::NoBrackwater);
+    fs::permissions(tmp.path / "Brackwater Associates", fs::perms::owner_all);
 }
 
 TEST(SettingsStore, DevicePaths) {

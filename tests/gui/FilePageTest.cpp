@@ -1,5 +1,9 @@
+#include <QComboBox>
+#include <QFileDialog>
+#include <QListView>
 #include <QTest>
 #include <QToolButton>
+#include <fstream>
 
 #include "gui/MainWindowRig.h"
 
@@ -121,6 +125,32 @@ private slots:
         QCOMPARE(MainWindowRig::readFrom(rig.pty, record.size()), record);
         QTest::mouseClick(ui.BTN_OpenFile, Qt::LeftButton); // closes without a dialog
         QCOMPARE(ui.FileName->text(), QString());
+    }
+
+    // The filters read as the page names them; "All files" lists files without a dot too.
+    void openDialogFilters() {
+        QTemporaryDir dir;
+        for (const char* name : {"route.txt", "route", "route.nmea"})
+            std::ofstream(dir.filePath(name).toStdString()) << "$GPRMB\n";
+        const auto dialog = MakeOpenDialog(FilePage::OpenDialogFilter, 1);
+        dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog->setDirectory(dir.path());
+        const auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        QVERIFY(types);
+        QCOMPARE(types->itemText(0), QString("Text files (*.txt)"));
+        QCOMPARE(types->itemText(1), QString("All files (*.*)"));
+        const auto shown = [&dialog] {
+            const auto* view = dialog->findChild<QListView*>("listView");
+            QStringList names;
+            for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+                names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+            names.sort();
+            return names;
+        };
+        dialog->show();
+        QTRY_COMPARE(shown(), QStringList({"route.txt"}));
+        dialog->selectNameFilter(QtNameFilters(FilePage::OpenDialogFilter)[1]);
+        QTRY_COMPARE(shown(), QStringList({"route", "route.nmea", "route.txt"}));
     }
 };
 

@@ -119,11 +119,14 @@ private slots:
         QCOMPARE(rig.terminalLines().size(), visible);
         QCOMPARE(rig.terminalLines().last(), QString("line 59"));
 
-        rig.window->resize(rig.window->width(), rig.window->height() + 120);
+        const QPoint pause = rig.ui().BTN_Pause->mapTo(rig.window.get(), QPoint());
+        rig.window->resize(rig.window->width() + 30, rig.window->height() + 120);
         QTRY_COMPARE(rig.ui().TerminalWin->height(), 505 + 120);
         QCOMPARE(static_cast<int>(rig.emulator.terminal().VisibleLines), visible + 10);
+        // Pause keeps its place under the pages, at the same distance from the right edge.
+        QCOMPARE(rig.ui().BTN_Pause->mapTo(rig.window.get(), QPoint()), pause + QPoint(30, 0));
 
-        rig.window->resize(rig.window->width(), rig.window->height() - 360);
+        rig.window->resize(rig.window->width() - 30, rig.window->height() - 360);
         QTRY_COMPARE(rig.ui().TerminalWin->height(), 505 - 240);
         QTRY_COMPARE(static_cast<int>(rig.emulator.terminal().VisibleLines), visible - 20);
         rig.emulator.transmitter().TransmitLine("after shrink", 0);

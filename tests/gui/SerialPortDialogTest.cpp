@@ -54,8 +54,8 @@ private slots:
         QVERIFY(rig.ui().BTN_OK->isDefault() && !rig.ui().BTN_CANCEL->autoDefault());
         // The opening names each port's device and selects the current port and baud choice.
         rig.open();
-        QCOMPARE(rig.ui().PortRow2->toolTip(),
-                 "COM3: opens " + QString::fromStdString(rig.pty3.slavePath));
+        QCOMPARE(rig.ui().PortRow2->toolTip(), "Choose which serial port to use\nCOM3: opens " +
+                                                   QString::fromStdString(rig.pty3.slavePath));
         QCOMPARE(d.portRows()->checkedId(), 2);
         QCOMPARE(d.baudRows()->checkedId(), 0);
     }
