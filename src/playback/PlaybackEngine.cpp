@@ -127,15 +127,28 @@ void PlaybackEngine::sendGathered(Tick& t) {
     t.length = 0;
 }
 
+bool PlaybackEngine::fullPieceEndsTick(Tick& t) {
+    // A line too long for the buffer leaves in pieces rather than losing bytes. Each piece uses
+    // a record of the budget, so a file without line ends still sends a bounded amount a tick.
+    if (t.length < GatherCapacity)
+        return false;
+    sendGathered(t);
+    return useRecordBudget(t);
+}
+
 void PlaybackEngine::gather(Tick& t, char byte) {
-    // A line too long for the buffer leaves in pieces rather than losing bytes.
-    if (t.length >= GatherCapacity)
-        sendGathered(t);
     t.line[static_cast<std::size_t>(t.length++)] = byte;
 }
 
 PlaybackEngine::Step PlaybackEngine::aviationStep(Tick& t) {
     const int read = file.readByte();
+    const bool gathers = t.scan == AviationScanState::FieldValue ||
+                         (read >= 0 && read != Stx && read != Etx && read != Lf);
+    if (gathers && fullPieceEndsTick(t)) {
+        if (read >= 0)
+            file.unreadByte(read); // the byte opens the next tick's first piece
+        return Step::EndTick;
+    }
     if (t.scan == AviationScanState::FieldValue) {
         // A value is counted, not delimited; the end of the file reads as 0xFF until it is full.
         gather(t, static_cast<char>(read < 0 ? 0xFF : read));

@@ -56,6 +56,8 @@ private:
     Step aviationStep(Tick& t);
     bool endOfFile(Tick& t);
     void HandleNmeaLine(char* line);
+    // True when a full buffer left as a piece and that used the last record of the budget.
+    bool fullPieceEndsTick(Tick& t);
     void gather(Tick& t, char byte);
     void sendGathered(Tick& t);
     bool useRecordBudget(Tick& t);

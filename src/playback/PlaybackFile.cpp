@@ -1,15 +1,25 @@
 #include "playback/PlaybackFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool PlaybackFile::open(const std::string& path) {
     close();
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
+    // Without blocking: opening a FIFO for reading would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
     struct stat info {};
-    if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(f);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // Reads block as usual from here on; a regular file never waits.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (f == nullptr) {
+        ::close(fd);
         return false;
     }
     file = f;

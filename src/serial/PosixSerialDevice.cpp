@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,6 +43,18 @@ int fdOf(PortHandle h) { return static_cast<int>(h); }
 
 } // namespace
 
+ModemRequest ModemRequestFor(LineControl fn) {
+    switch (fn) {
+    case LineControl::SetDtr:
+        return {TIOCMBIS, TIOCM_DTR};
+    case LineControl::SetRts:
+        return {TIOCMBIS, TIOCM_RTS};
+    case LineControl::ClrRts:
+        return {TIOCMBIC, TIOCM_RTS};
+    }
+    return {TIOCMBIS, 0};
+}
+
 PosixSerialDevice::PosixSerialDevice(PathResolver r) : resolver(std::move(r)) {}
 
 PosixSerialDevice::~PosixSerialDevice() {
@@ -57,6 +70,13 @@ PortHandle PosixSerialDevice::open(const std::string& name) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return InvalidPort;
+    // Only a terminal is a serial line: a regular file would be appended to for ever, and
+    // /dev/null would swallow every record as if it had been sent.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
+        ::close(fd);
+        return InvalidPort;
+    }
     // The lock keeps out every other opener, root included, which TIOCEXCL does not.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -172,9 +192,8 @@ bool PosixSerialDevice::lineControl(PortHandle h, LineControl fn) {
     std::lock_guard lock(mutex);
     if (!ports.count(h))
         return false;
-    int bits = fn == LineControl::SetDtr ? TIOCM_DTR : TIOCM_RTS;
-    const unsigned long request = fn == LineControl::ClrRts ? TIOCMBIC : TIOCMBIS;
-    return ::ioctl(fdOf(h), request, &bits) == 0;
+    ModemRequest r = ModemRequestFor(fn);
+    return ::ioctl(fdOf(h), r.request, &r.bits) == 0;
 }
 
 bool PosixSerialDevice::write(PortHandle h, const std::uint8_t* data, std::size_t count) {

@@ -5,6 +5,13 @@
 
 #include "serial/SerialDevice.h"
 
+// The ioctl request and modem bits that carry out a line-control function.
+struct ModemRequest {
+    unsigned long request;
+    int bits;
+};
+ModemRequest ModemRequestFor(LineControl fn);
+
 // The serial device on a POSIX terminal: exclusive open, raw 8N1 line, bounded writes.
 // Writes and closes come from the line writer only, so a write never races its own close.
 class PosixSerialDevice : public SerialDevice {

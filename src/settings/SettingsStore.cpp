@@ -3,7 +3,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,7 +41,117 @@ std::optional<std::string> sectionOf(const std::string& line) {
     return std::nullopt;
 }
 
+// Holds an advisory lock on a directory while a read-modify-write of a file in it runs, so
+// that two writers (two programs, or a program and the command line) never lose each other's
+// keys. Gives up after a while rather than wait for ever on a holder that hangs.
+class DirectoryLock {
+public:
+    explicit DirectoryLock(const fs::path& dir)
+        : fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        for (int attempt = 0; fd >= 0 && attempt < 200; ++attempt) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                locked = true;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return;
+            ::usleep(10000);
+        }
+    }
+    ~DirectoryLock() {
+        if (fd >= 0)
+            ::close(fd); // releases the lock
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+    bool held() const { return locked; }
+
+private:
+    int fd;
+    bool locked = false;
+};
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The names a write's temporary file takes beside the file.
+std::string temporaryPattern(const fs::path& file) { return file.string() + ".XXXXXX"; }
+
 } // namespace
+
+bool ReadSettingsFile(const fs::path& path, std::string& text) {
+    // Without blocking, and only a regular file: a FIFO or a device would never let the
+    // program start.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxSettingsFileSize;
+    text.clear();
+    char buffer[4096];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+        ok = text.size() <= static_cast<std::size_t>(MaxSettingsFileSize); // it may have grown
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool ReplaceFile(const fs::path& path, const std::string& text) {
+    std::string name = temporaryPattern(path);
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return false;
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 0777) : 0644;
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = ::rename(name.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(name.c_str());
+        return false;
+    }
+    // The rename itself lasts only once the directory is on disk too.
+    const int dir = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void RemoveLeftoverTemporaries(const fs::path& path) {
+    const DirectoryLock lock(path.parent_path());
+    if (!lock.held())
+        return;
+    // Under the lock no write is under way, so any temporary file is one a killed writer left.
+    const std::string prefix = path.filename().string() + ".";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(path.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
+            entry.is_regular_file(ec))
+            fs::remove(entry.path(), ec);
+    }
+}
 
 const char* CantOpenMessage(SettingsStore::OpenResult result) {
     switch (result) {
@@ -88,8 +199,12 @@ SettingsStore::OpenResult FileSettingsStore::open(bool create) {
     if (!isWritableDirectory(brackwater))
         return OpenResult::NoBrackwater;
     const fs::path file = filePath();
-    if (create && !fs::exists(file, ec))
-        std::ofstream(file).flush();
+    if (create) {
+        RemoveLeftoverTemporaries(file);
+        // A missing file is made by the first write, whole; never an empty one first.
+        if (!fs::exists(file, ec) && !fs::is_symlink(file, ec))
+            return OpenResult::Ok;
+    }
     if (!fs::is_regular_file(file, ec) || !isWritable(file))
         return OpenResult::NoTarrow;
     return OpenResult::Ok;
@@ -97,12 +212,20 @@ SettingsStore::OpenResult FileSettingsStore::open(bool create) {
 
 std::vector<std::string> FileSettingsStore::readLines(bool& ok) const {
     std::vector<std::string> lines;
-    std::ifstream in(filePath());
-    ok = static_cast<bool>(in);
-    std::string line;
-    // Settings files are a few lines; a huge or binary file is not ours to read whole.
-    while (ok && lines.size() < 10000 && std::getline(in, line))
-        lines.push_back(line);
+    std::string text;
+    ok = ReadSettingsFile(filePath(), text);
+    if (!ok)
+        return lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
     return lines;
 }
 
@@ -138,45 +261,46 @@ std::optional<std::int32_t> FileSettingsStore::readInt(const std::string& name) 
 }
 
 bool FileSettingsStore::writeInt(const std::string& name, std::int32_t value) {
+    return update([&](std::vector<std::string>& lines) {
+        const std::string entry = name + "=" + std::to_string(value);
+        std::size_t firstSection = lines.size();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (sectionOf(lines[i])) {
+                firstSection = i;
+                break;
+            }
+            const auto eq = lines[i].find('=');
+            if (eq != std::string::npos && trim(lines[i].substr(0, eq)) == name) {
+                lines[i] = entry;
+                return;
+            }
+        }
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(firstSection), entry);
+    });
+}
+
+bool FileSettingsStore::update(const std::function<void(std::vector<std::string>&)>& change) {
+    const DirectoryLock lock(filePath().parent_path());
+    if (!lock.held())
+        return false;
     bool ok = false;
     std::vector<std::string> lines = readLines(ok);
-    if (!ok && fs::exists(filePath()))
+    std::error_code ec;
+    // A file that is there but cannot be read (too large, not a regular file) is left alone.
+    if (!ok && (fs::exists(filePath(), ec) || fs::is_symlink(filePath(), ec)))
         return false;
-    const std::string entry = name + "=" + std::to_string(value);
-    bool done = false;
-    std::size_t firstSection = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (sectionOf(lines[i])) {
-            firstSection = i;
-            break;
-        }
-        const auto eq = lines[i].find('=');
-        if (eq != std::string::npos && trim(lines[i].substr(0, eq)) == name) {
-            lines[i] = entry;
-            done = true;
-            break;
-        }
-    }
-    if (!done)
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(firstSection), entry);
-
-    // Write beside the file and rename, so a crash never leaves half a file.
-    const fs::path tmp = filePath().string() + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::trunc);
-        for (const auto& l : lines)
-            out << l << '\n';
-        out.flush();
-        if (!out)
+    change(lines);
+    std::string text;
+    for (const auto& l : lines)
+        text += l + '\n';
+    // A link (to a file kept with the user's other settings) stays a link: its target is written.
+    fs::path target = filePath();
+    if (fs::is_symlink(target, ec)) {
+        target = fs::canonical(target, ec);
+        if (ec)
             return false;
     }
-    std::error_code ec;
-    fs::rename(tmp, filePath(), ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    return ReplaceFile(target, text);
 }
 
 std::string FileSettingsStore::DefaultDevicePath(const std::string& portName) {

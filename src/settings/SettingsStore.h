@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,6 +43,19 @@ public:
 private:
     std::optional<std::string> readValue(const std::string& section, const std::string& key);
     std::vector<std::string> readLines(bool& ok) const;
+    // Read-modify-write of the file's lines under the directory's lock, written whole.
+    bool update(const std::function<void(std::vector<std::string>&)>& change);
 
     std::filesystem::path configHome;
 };
+
+// A settings file larger than this is not ours: it is refused as unreadable, never rewritten.
+inline constexpr long MaxSettingsFileSize = 1 << 20;
+
+// The whole of a regular file no larger than the limit, read without ever blocking.
+bool ReadSettingsFile(const std::filesystem::path& path, std::string& text);
+// Replaces the file with `text` through a new file beside it (fsync, then rename), so a reader
+// or a crash sees the old file or the new one, never a part.
+bool ReplaceFile(const std::filesystem::path& path, const std::string& text);
+// Removes the temporary files that writers killed between create and rename left behind.
+void RemoveLeftoverTemporaries(const std::filesystem::path& path);

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <sys/stat.h>
 #include <tuple>
 
 #include "core/Fakes.h"
+#include "core/TempDir.h"
 #include "playback/AviationFieldTable.h"
 #include "playback/FieldNumber.h"
 #include "playback/NmeaReadout.h"
@@ -65,7 +67,8 @@ struct PlaybackRig : PlaybackWindow, RecordSink, FakeTerminal {
 const std::filesystem::path DataDir = std::filesystem::path(TARROW_TEST_DATA_DIR) / "playback";
 
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
-    const auto path = std::filesystem::path(testing::TempDir()) / name;
+    static const TempDir dir; // this test's own
+    const auto path = dir.path / name;
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     return path.string();
 }
@@ -155,6 +158,11 @@ TEST(PlaybackEngine, PacingAndEnds) {
         {"STX drops gathered bytes", "XY\x02N1\r", false, 25, "", false, {"\x02N1\r"}},
         {"ETX keeps the line", "\x02Z1\x03\r", false, 25, "", false, {"\x02\x03Z1\r"}},
         {"line longer than the buffer", longLine, false, 25, "", false, {longLine}},
+        {"lines not sent use the budget too", Lines({Rmb1, "$GPGGA", Rmc1}), true, 2, "", false,
+         {Lines({Rmb1}, "\r\n"), Lines({Rmc1}, "\r\n")}},
+        // A piece that leaves because the buffer is full uses a record: the tick stays bounded.
+        {"no line ends at all", std::string(300, 'x'), false, 2, "", false,
+         {std::string(262, 'x'), ""}},
     };
     // clang-format on
     for (const auto& [name, content, nmea, budget, trigger, loop, perTick] : rows) {
@@ -171,6 +179,38 @@ TEST(PlaybackEngine, PacingAndEnds) {
         }
         EXPECT_EQ(rig.state.fileOpen, loop);
     }
+}
+
+// A field letter counts only at the start of a line: after STX or a CR, never after ETX.
+TEST(PlaybackEngine, AviationFieldsAreReadOnlyAtALineStart) {
+    const std::pair<std::string, Events> rows[] = {
+        {"\x02" "E00123\r\x03", {"range  12.30nm"}},
+        {"\x02N\rE00456\r\x03", {"range  45.60nm"}},
+        {"\x02\x03" "E00123\r", {}},
+        {"\x02N1E00123\r", {}},
+    };
+    for (const auto& [content, readouts] : rows) {
+        SCOPED_TRACE(content);
+        PlaybackRig rig(false);
+        ASSERT_TRUE(rig.engine.open(WriteTempFile("fields.avi", content)));
+        rig.tick();
+        Events shown;
+        for (const auto& e : rig.events)
+            if (!e.starts_with("wire ") && !e.starts_with("caption ") && !e.starts_with("filename "))
+                shown.push_back(e);
+        EXPECT_EQ(shown, readouts);
+    }
+}
+
+// Only a regular file opens, and a FIFO is refused at once instead of waiting for a writer.
+TEST(PlaybackEngine, OnlyRegularFilesOpen) {
+    const std::string fifo = WriteTempFile("unused", "") + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    PlaybackRig rig;
+    for (const std::string& path : {fifo, std::string("/dev/zero"), DataDir.string()})
+        EXPECT_FALSE(rig.engine.open(path)) << path;
+    EXPECT_FALSE(rig.state.fileOpen);
+    std::filesystem::remove(fifo);
 }
 
 // Arbitrary bytes in either mode (run under ASan too): every tick ends, without Loop the file

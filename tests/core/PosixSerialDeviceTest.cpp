@@ -1,8 +1,12 @@
 #include <chrono>
+#include <fstream>
+#include <sys/ioctl.h>
+#include <tuple>
 #include <gtest/gtest.h>
 
 #include "core/Fakes.h"
 #include "core/PtyPair.h"
+#include "core/TempDir.h"
 #include "serial/LineWriter.h"
 #include "serial/PosixSerialDevice.h"
 #include "serial/SerialLink.h"
@@ -89,6 +93,31 @@ TEST(PosixSerialDevice, SecondOpenFailsAndMissingDeviceFails) {
     EXPECT_NE(again, InvalidPort);
     rig.link.ClosePort(again);
     EXPECT_FALSE(rig.link.ClosePort(InvalidPort));
+}
+
+// Only a terminal opens: records written to a file or to /dev/null would reach no line.
+TEST(PosixSerialDevice, WhatIsNotASerialLineIsRefused) {
+    TempDir tmp;
+    const std::string file = (tmp.path / "not-a-tty").string();
+    std::ofstream(file) << "x";
+    for (const std::string& path : {file, std::string("/dev/null"), tmp.path.string()}) {
+        PosixSerialDevice device([&path](const std::string&) { return path; });
+        EXPECT_EQ(device.open("COM1:"), InvalidPort) << path;
+    }
+    EXPECT_EQ(std::filesystem::file_size(file), 1u);
+}
+
+TEST(PosixSerialDevice, LineControlRequests) {
+    const std::tuple<LineControl, unsigned long, int> rows[] = {
+        {LineControl::SetDtr, TIOCMBIS, TIOCM_DTR},
+        {LineControl::SetRts, TIOCMBIS, TIOCM_RTS},
+        {LineControl::ClrRts, TIOCMBIC, TIOCM_RTS},
+    };
+    for (const auto& [fn, request, bits] : rows) {
+        const ModemRequest r = ModemRequestFor(fn);
+        EXPECT_EQ(r.request, request);
+        EXPECT_EQ(r.bits, bits);
+    }
 }
 
 TEST(PosixSerialDevice, WriteToUnreadLineGivesUpAtItsDeadline) {

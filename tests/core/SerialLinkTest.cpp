@@ -58,28 +58,6 @@ TEST(SerialLink, OpenPortCallsInOrderAndFailures) {
     }
 }
 
-TEST(SerialLink, OpenPortSettings) {
-    Rig rig;
-    rig.device.line.baudRate = 9600;
-    rig.device.line.inX = true;
-    rig.device.line.ctsFlow = true;
-    rig.device.line.outX = true;
-    rig.device.line.byteSize = 7;
-    rig.device.line.parity = Parity::Even;
-    rig.link.OpenPort("COM1:");
-    const LineState& l = rig.device.line;
-    EXPECT_EQ(l.baudRate, 9600u); // the rate is left as read
-    EXPECT_EQ(l.byteSize, 8);
-    EXPECT_EQ(l.parity, Parity::None);
-    EXPECT_EQ(l.stopBits, StopBits::One);
-    EXPECT_FALSE(l.ctsFlow);
-    EXPECT_FALSE(l.outX);
-    EXPECT_FALSE(l.inX);
-    EXPECT_EQ(rig.device.timeouts.writeTotalConstant, 1000u);
-    EXPECT_EQ(rig.device.timeouts.writeTotalMultiplier, 10u);
-    EXPECT_EQ(rig.device.timeouts.readInterval, 0xFFFFFFFFu);
-}
-
 // A baud change runs on the writer's thread; a refusal is reported on the window's thread.
 TEST(SerialLink, SetBaudKeepsOtherSettingsAndReportsFailure) {
     Rig rig;
@@ -115,15 +93,6 @@ TEST(SerialLink, ToggleRtsAlternatesEvenWithoutPort) {
     rig.link.UsePort(InvalidPort);
     rig.link.ToggleRts();
     EXPECT_FALSE(rig.link.RtsRaised());
-}
-
-TEST(SerialLink, ClosePort) {
-    Rig rig;
-    EXPECT_FALSE(rig.link.ClosePort(InvalidPort));
-    EXPECT_TRUE(rig.device.calls.empty());
-    EXPECT_TRUE(rig.link.ClosePort(7));
-    rig.writer.flush();
-    EXPECT_EQ(rig.device.calls, Calls{"close 7"});
 }
 
 } // namespace

@@ -1,13 +1,16 @@
 #pragma once
-// A fresh directory under /tmp, removed with everything in it when the test ends.
+// A fresh directory of its own under the system's temporary directory, removed with everything
+// in it when the test ends.
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 class TempDir {
 public:
     TempDir() {
-        char tmpl[] = "/tmp/tarrow-settings-XXXXXX";
-        path = ::mkdtemp(tmpl);
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tarrow-test-XXXXXX").string();
+        if (::mkdtemp(tmpl.data()) != nullptr)
+            path = tmpl;
     }
     ~TempDir() { std::filesystem::remove_all(path); }
     TempDir(const TempDir&) = delete;

@@ -37,16 +37,11 @@ inline void typeInto(QLineEdit* edit, const char* keys) {
     QTest::keyClicks(edit, keys);
 }
 
-// The caption and hint of every control, "caption|hint", joined by "/" in creation order.
-// Fails on a caption the style's text area of its control cannot hold whole.
-inline QString textsOf(QWidget* dialog) {
-    QStringList all;
+// The controls whose caption the style's text area cannot hold whole, by object name.
+inline QStringList clippedCaptions(QWidget* dialog) {
+    QStringList clipped;
     for (QWidget* w : dialog->findChildren<QWidget*>()) {
-        auto* group = qobject_cast<QGroupBox*>(w);
-        QString caption = group ? group->title() : w->property("text").toString();
-        const QString hint = w->toolTip().isEmpty() ? QString() : "|" + w->toolTip();
-        if (!caption.isEmpty() || !hint.isEmpty())
-            all << caption + hint;
+        QString caption = w->property("text").toString();
         QRect area = w->rect();
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             QStyleOptionButton option;
@@ -60,7 +55,7 @@ inline QString textsOf(QWidget* dialog) {
             continue;
         }
         if (area.width() < w->fontMetrics().horizontalAdvance(caption.remove('&')))
-            all << "CLIPPED " + w->objectName();
+            clipped << w->objectName();
     }
-    return all.join('/');
+    return clipped;
 }

@@ -41,6 +41,9 @@ private slots:
         ui.TAB_main->setCurrentIndex(1);
         QVERIFY(ui.BTN_Pause->isChecked() && rig.state.paused);
         QCOMPARE(rig.state.format, OutputFormat::NmeaV3); // the NMEA file type's format
+        rig.emulator.writer().flush();
+        const termios line = rig.pty.slaveTermios(); // and its baud rate, over Aviation's
+        QCOMPARE(cfgetospeed(&line), speed_t{B4800});
 
         chooseFile(rig, Data + "groups_crlf.nmea");
         QTest::mouseClick(ui.BTN_OpenFile, Qt::LeftButton);

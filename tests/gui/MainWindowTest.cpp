@@ -2,7 +2,6 @@
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
-#include <clocale>
 
 #include "gui/MainWindowRig.h"
 
@@ -145,26 +144,6 @@ private slots:
         rig.emulator.transmitter().TransmitLine("\x02" "A\rB\x03", 0);
         QCOMPARE(rig.terminalLines().size(), 1);
         QCOMPARE(rig.pty.read(5), std::string("\x02" "A\rB\x03"));
-    }
-
-    void commaLocaleKeepsPointInRecords() {
-        if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
-            QSKIP("de_DE.UTF-8 locale not installed");
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        {
-            MainWindowRig rig;
-            rig.state.xteMode = XteMode::Value;
-            rig.state.xteValue = 2.5f;
-            rig.state.trackTenths = 905.0f;
-            showAndActivate(*rig.window);
-            QCOMPARE(rig.ui().EB_Value->text(), QString("2,5"));
-            QCOMPARE(rig.ui().EB_Track->text(), QString("90,5"));
-            const std::string rmb = "$GPRMB,A,2.500,L,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*5F";
-            const std::string rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,090.5,061195,7.0,E,A*23";
-            QCOMPARE(rig.readLine1(rmb.size() + rmc.size() + 4), rmb + "\r\n" + rmc + "\r\n");
-        }
-        QLocale::setDefault(QLocale::c());
-        std::setlocale(LC_ALL, "C");
     }
 
     void aboutBoxFirstLine() {

@@ -48,9 +48,7 @@ private slots:
         TFRM_SerialPort& d = rig.serialPort;
         QCOMPARE(d.windowTitle(), QString("Serial Port"));
         QVERIFY(d.windowFlags().testFlag(Qt::WindowStaysOnTopHint) && d.isHidden());
-        QCOMPARE(textsOf(&d), "Choose Port|Choose which serial port to use/COM&1/COM&2/COM&3/COM&4/"
-                              "Baud Rate/Auto/4800/9600/19200/OK|Switch to selected serial port/"
-                              "Cancel|Exit without changing serial port");
+        QCOMPARE(clippedCaptions(&d), QStringList());
         QVERIFY(rig.ui().BTN_OK->isDefault() && !rig.ui().BTN_CANCEL->autoDefault());
         // The opening names each port's device and selects the current port and baud choice.
         rig.open();
