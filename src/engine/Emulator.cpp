@@ -18,7 +18,7 @@ Emulator::Pages::Pages(Emulator& e, const FrontEnd& f)
 }
 
 Emulator::Emulator(SerialDevice& device, SettingsStore& settings, MessageBoxSeam& messages)
-    : settingsStore(settings), messageBoxes(messages), lineWriter(device),
+    : serialDevice(device), settingsStore(settings), messageBoxes(messages), lineWriter(device),
       serialLink(emulatorState, device, lineWriter, messages),
       output(emulatorState, lineWriter, terminalLog),
       // FlowTimerTimer: every tick inverts RTS, on the timer's own thread.
@@ -42,10 +42,11 @@ void Emulator::detach() {
 
 void Emulator::start() {
     ReadStartupSettings(emulatorState, settingsStore, messageBoxes);
-    const char* name = SerialLink::PortNames[emulatorState.portIndex % SerialLink::PortNames.size()];
+    const char* name =
+        SerialLink::PortNames[emulatorState.portIndex % SerialLink::PortNames.size()];
     serialLink.UsePort(serialLink.OpenPort(name));
     if (emulatorState.portHandle == InvalidPort)
-        messageBoxes.show(std::string("Can't open ") + name, "", MsgIcon::Warning);
+        messageBoxes.show(CantOpenPortMessage(name, serialDevice), "", MsgIcon::Warning);
     else
         serialLink.SetBaud(SerialLink::AutoBaudIndex(emulatorState.format));
     if (pages)
@@ -88,7 +89,18 @@ void Emulator::MNU_PauseClick() {
         pages->pause.MNU_PauseClick();
 }
 
-void Emulator::poll() { serialLink.ReportLateFailures(); }
+void Emulator::poll() {
+    serialLink.ReportLateFailures();
+    // An unplugged line comes back by itself: the writer tries it again twice a second, in its
+    // place among the records, without a word to the user.
+    const PortHandle h = emulatorState.portHandle;
+    const auto now = DeadlineSchedule::Clock::now();
+    if (h != InvalidPort && now - lastReopen >= std::chrono::milliseconds(500) &&
+        serialDevice.lost(h)) {
+        lastReopen = now;
+        lineWriter.post([this, h] { serialDevice.reopen(h); });
+    }
+}
 
 LineStatus Emulator::lineStatus() {
     LineStatus s;
@@ -100,6 +112,8 @@ LineStatus Emulator::lineStatus() {
     }
     s.device = devicePath;
     s.open = emulatorState.portHandle != InvalidPort;
+    s.detail = s.open ? serialDevice.describe(emulatorState.portHandle) : std::string();
+    s.lost = s.open && serialDevice.lost(emulatorState.portHandle);
     s.baud = s.open ? serialLink.baudRate() : 0;
     const LineCounters& counts = lineWriter.counters();
     s.bytesSent = counts.bytesSent.load();

@@ -86,6 +86,7 @@ private:
     };
 
     EmulatorState emulatorState;
+    SerialDevice& serialDevice;
     SettingsStore& settingsStore;
     MessageBoxSeam& messageBoxes;
     LineWriter lineWriter;
@@ -95,6 +96,7 @@ private:
     PulseTimer pulses;
     std::unique_ptr<Pages> pages;
     int lastLoad = -1;
+    DeadlineSchedule::TimePoint lastReopen{}; // the last try to open a lost line again
     int devicePortIndex = -1; // the port `devicePath` was read for
     std::string devicePath;
 };

@@ -2,7 +2,10 @@
 
 LineStatusTexts StatusTexts(const LineStatus& s) {
     LineStatusTexts t;
-    t.port = s.portName + " " + s.device + (s.open ? " open" : " not open");
+    t.port = s.portName + " " + (s.detail.empty() ? s.device : s.detail) +
+             (!s.open  ? " not open"
+              : s.lost ? " lost"
+                       : " open");
     t.baud = s.open && s.baud != 0 ? std::to_string(s.baud) + " baud" : "no baud rate";
     t.sent = "Sent " + std::to_string(s.bytesSent) + " bytes";
     t.dropped = "Dropped " + std::to_string(s.recordsDropped);

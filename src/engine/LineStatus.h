@@ -6,7 +6,9 @@
 struct LineStatus {
     std::string portName; // "COM1:"
     std::string device;   // what it opens
+    std::string detail;   // virtual ports: what and where; empty for a serial line
     bool open = false;
+    bool lost = false;    // opened, then gone (unplugged); it is opened again once back
     std::uint32_t baud = 0; // 0: none applied
     std::uint64_t bytesSent = 0;
     std::uint64_t recordsDropped = 0;

@@ -47,4 +47,13 @@ public:
     // Writes all bytes or fails; never blocks past the write time-out of the handle.
     virtual bool write(PortHandle h, const std::uint8_t* data, std::size_t count) = 0;
     virtual bool close(PortHandle h) = 0;
+
+    // Why the last open failed, in words a user can act on; empty when unknown.
+    virtual std::string openFailure() const { return {}; }
+    // What the status bar tells of a port beyond its device path; empty for a serial line.
+    virtual std::string describe(PortHandle) const { return {}; }
+    // True once the line has gone away (an adapter unplugged); writes then fail at once.
+    virtual bool lost(PortHandle) const { return false; }
+    // Opens a lost line again with its settings; true when it is back. The writer's thread.
+    virtual bool reopen(PortHandle) { return false; }
 };

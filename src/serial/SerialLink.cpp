@@ -9,8 +9,13 @@ constexpr const char* TimeoutsFailed = "Unable to set the time-out parameters";
 constexpr const char* ErrorCaption = "Error";
 } // namespace
 
+std::string CantOpenPortMessage(const char* portName, const SerialDevice& device) {
+    const std::string why = device.openFailure();
+    return std::string("Can't open ") + portName + (why.empty() ? "" : "\n" + why);
+}
+
 SerialLink::SerialLink(EmulatorState& s, SerialDevice& d, LineWriter& w, MessageBoxSeam& m)
-    : state(s), device(d), writer(w), messages(m), counters(w.counters()) {}
+    : state(s), serialDevice(d), writer(w), messages(m), counters(w.counters()) {}
 
 std::uint32_t SerialLink::ChosenRate() const {
     return BaudRates[state.baudChoice != 0 && state.baudChoice < BaudRates.size()
@@ -19,12 +24,12 @@ std::uint32_t SerialLink::ChosenRate() const {
 }
 
 PortHandle SerialLink::OpenPort(const char* name) {
-    const PortHandle h = device.open(name);
+    const PortHandle h = serialDevice.open(name);
     if (h == InvalidPort)
         return InvalidPort;
 
     LineState line;
-    (void)device.getLineState(h, line);
+    (void)serialDevice.getLineState(h, line);
     // A speed the device cannot name (B0, or one above the table) would make the line state
     // unusable; start from the rate the port is about to get instead.
     if (line.baudRate == 0)
@@ -36,26 +41,26 @@ PortHandle SerialLink::OpenPort(const char* name) {
     line.byteSize = 8;
     line.parity = Parity::None;
     line.stopBits = StopBits::One;
-    if (!device.setLineState(h, line)) {
+    if (!serialDevice.setLineState(h, line)) {
         messages.show(ConfigureFailed, ErrorCaption, MsgIcon::Error);
         return h;
     }
 
     Timeouts t;
-    (void)device.getTimeouts(h, t);
+    (void)serialDevice.getTimeouts(h, t);
     t.readInterval = 0xFFFFFFFFu;
     t.readTotalMultiplier = 0;
     t.readTotalConstant = 0;
     t.writeTotalMultiplier = 10;
     t.writeTotalConstant = 1000;
-    if (!device.setTimeouts(h, t)) {
+    if (!serialDevice.setTimeouts(h, t)) {
         messages.show(TimeoutsFailed, ErrorCaption, MsgIcon::Error);
         return h;
     }
 
-    (void)device.lineControl(h, LineControl::SetDtr);
+    (void)serialDevice.lineControl(h, LineControl::SetDtr);
     rts.raised.store(true);
-    (void)device.lineControl(h, LineControl::SetRts);
+    (void)serialDevice.lineControl(h, LineControl::SetRts);
     return h;
 }
 
@@ -69,9 +74,9 @@ void SerialLink::SetBaud(std::uint8_t baudIndex) {
     rate = newRate;
     writer.post([this, h, newRate] {
         LineState line;
-        (void)device.getLineState(h, line);
+        (void)serialDevice.getLineState(h, line);
         line.baudRate = newRate;
-        if (!device.setLineState(h, line))
+        if (!serialDevice.setLineState(h, line))
             counters.configureFailures.fetch_add(1);
     });
 }
@@ -87,13 +92,14 @@ bool SerialLink::ToggleRts() {
     while (!rts.raised.compare_exchange_weak(raised, !raised)) {
     }
     raised = !raised;
-    return device.lineControl(rts.port.load(), raised ? LineControl::SetRts : LineControl::ClrRts);
+    return serialDevice.lineControl(rts.port.load(),
+                                    raised ? LineControl::SetRts : LineControl::ClrRts);
 }
 
 bool SerialLink::ClosePort(PortHandle handle) {
     if (handle == InvalidPort)
         return false;
-    writer.post([this, handle] { (void)device.close(handle); });
+    writer.post([this, handle] { (void)serialDevice.close(handle); });
     return true;
 }
 

@@ -10,6 +10,9 @@
 class LineWriter;
 class MessageBoxSeam;
 
+// "Can't open COM1:", then what the device said of why, when it said anything.
+std::string CantOpenPortMessage(const char* portName, const SerialDevice& device);
+
 // The program's one serial port: open, baud rate, RTS and close. The current port is always
 // state.portHandle at the moment of the call. Baud changes and closes go through the line
 // writer, so they reach the device in their place among the records already sent.
@@ -43,10 +46,11 @@ public:
     // The rate last handed to the port; 0 before any.
     std::uint32_t baudRate() const { return rate; }
     bool RtsRaised() const { return rts.raised.load(); }
+    const SerialDevice& device() const { return serialDevice; }
 
 private:
     EmulatorState& state;
-    SerialDevice& device;
+    SerialDevice& serialDevice;
     LineWriter& writer;
     MessageBoxSeam& messages;
     LineCounters& counters;

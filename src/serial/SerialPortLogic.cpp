@@ -31,7 +31,7 @@ bool SerialPortLogic::switchPort(int chosen) {
     // The new port opens while the old one is still open, so a failure leaves the old one.
     const PortHandle handle = link.OpenPort(name);
     if (handle == InvalidPort) {
-        const MsgResult answer = messages.show(std::string("Can't open ") + name, "",
+        const MsgResult answer = messages.show(CantOpenPortMessage(name, link.device()), "",
                                                MsgIcon::Warning, MsgButtons::RetryCancel);
         return answer != MsgResult::Retry;
     }

@@ -75,7 +75,9 @@ private slots:
     void missingPortIsReportedOnceAndRecordsStillEcho() {
         MainWindowRig rig("Port=1\nCompatibility=1\n", "/nonexistent/ttyUSB0");
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
-        QCOMPARE(rig.box.shown[0].text, std::string("Can't open COM1:"));
+        QCOMPARE(rig.box.shown[0].text,
+                 std::string("Can't open COM1:\n/nonexistent/ttyUSB0: no such device. Plug the "
+                             "adapter in, or choose another device in Setup → Serial Port."));
         QCOMPARE(rig.box.shown[0].caption, std::string());
         QCOMPARE(rig.state.portHandle, InvalidPort);
         showAndActivate(*rig.window);
