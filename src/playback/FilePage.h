@@ -32,7 +32,10 @@ public:
 // The logic of the File page's handlers; the Qt handlers only forward to these.
 class FilePage {
 public:
-    static constexpr const char* OpenDialogFilter = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
+    static constexpr const char* OpenDialogFilter =
+        "Text files (*.txt)|*.txt|All files (*.*)|*.*|"
+        "NMEA logs (*.nmea *.nmc *.log *.txt)|*.nmea;*.nmc;*.log;*.txt|"
+        "Aviation records (*.avi)|*.avi";
 
     FilePage(EmulatorState& state, FilePageWindow& window, PlaybackEngine& engine,
              SimulatorInputs& simulator, PauseCommand& pause);

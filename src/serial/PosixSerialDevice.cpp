@@ -100,7 +100,10 @@ int PosixSerialDevice::openTerminal(const std::string& path, int& error) const {
 }
 
 PortHandle PosixSerialDevice::open(const std::string& name) {
-    const std::string device = resolver ? resolver(name) : name;
+    return openDevice(name, resolver ? resolver(name) : name);
+}
+
+PortHandle PosixSerialDevice::openDevice(const std::string& name, const std::string& device) {
     failure.clear();
     Port port;
     port.device = device;

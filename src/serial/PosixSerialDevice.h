@@ -31,6 +31,7 @@ public:
     ~PosixSerialDevice() override;
 
     PortHandle open(const std::string& name) override;
+    PortHandle openDevice(const std::string& name, const std::string& device) override;
     bool getLineState(PortHandle h, LineState& out) override;
     bool setLineState(PortHandle h, const LineState& state) override;
     bool getTimeouts(PortHandle h, Timeouts& out) override;

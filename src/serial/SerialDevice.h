@@ -39,6 +39,11 @@ class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
     virtual PortHandle open(const std::string& name) = 0;
+    // Opens the port `name` on `device` (a path or a virtual entry) instead of what it maps to.
+    virtual PortHandle openDevice(const std::string& name, const std::string& device) {
+        (void)device;
+        return open(name);
+    }
     virtual bool getLineState(PortHandle h, LineState& out) = 0;
     virtual bool setLineState(PortHandle h, const LineState& state) = 0;
     virtual bool getTimeouts(PortHandle h, Timeouts& out) = 0;

@@ -23,8 +23,13 @@ std::uint32_t SerialLink::ChosenRate() const {
                          : AutoBaudIndex(state.format)];
 }
 
-PortHandle SerialLink::OpenPort(const char* name) {
-    const PortHandle h = serialDevice.open(name);
+PortHandle SerialLink::OpenPort(const char* name) { return configure(serialDevice.open(name)); }
+
+PortHandle SerialLink::OpenPort(const char* name, const std::string& device) {
+    return configure(serialDevice.openDevice(name, device));
+}
+
+PortHandle SerialLink::configure(PortHandle h) {
     if (h == InvalidPort)
         return InvalidPort;
 

@@ -26,6 +26,8 @@ public:
 
     // Runs on the calling thread: no record has been sent to the new port yet.
     PortHandle OpenPort(const char* name);
+    // The same on `device` instead of the device the port maps to.
+    PortHandle OpenPort(const char* name, const std::string& device);
     void SetBaud(std::uint8_t baudIndex);
     // Safe from any thread: touches only the RTS handover and the device.
     bool ToggleRts();
@@ -49,6 +51,9 @@ public:
     const SerialDevice& device() const { return serialDevice; }
 
 private:
+    // The rest of OpenPort once the device has opened: line state, time-outs, DTR and RTS.
+    PortHandle configure(PortHandle h);
+
     EmulatorState& state;
     SerialDevice& serialDevice;
     LineWriter& writer;

@@ -1,6 +1,10 @@
 #pragma once
 #include <QDialog>
+#include <QTimer>
 #include <memory>
+#include <vector>
+
+#include "serial/DeviceDiscovery.h"
 
 #include "serial/SerialPortLogic.h"
 
@@ -29,6 +33,11 @@ public:
     int selectedBaud() const override;
     void selectBaud(int choice) override;
     void closeDialog() override;
+    std::string chosenDevice() const override;
+
+    // Looks for devices again and shows what each port opens; also every second while shown,
+    // so an adapter plugged in or pulled out appears or vanishes.
+    void refreshDevices();
 
 public slots:
     void FormShow();
@@ -42,6 +51,8 @@ protected:
 
 private:
     void showDevicePaths();
+    // The choice box offers the devices found and the virtual ones, showing `port`'s own.
+    void showChoiceFor(int port);
 
     Emulator& emulator;
     std::unique_ptr<Ui::TFRM_SerialPort> form;
@@ -49,4 +60,6 @@ private:
     QButtonGroup* ports;
     QButtonGroup* bauds;
     bool showing = false;
+    QTimer rescan;
+    std::vector<SerialDeviceInfo> found;
 };

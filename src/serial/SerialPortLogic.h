@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "emulator/EmulatorState.h"
 
 class MessageBoxSeam;
@@ -16,6 +18,8 @@ public:
     virtual int selectedBaud() const = 0;
     virtual void selectBaud(int choice) = 0;
     virtual void closeDialog() = 0; // hides it; the dialog lives for the whole run
+    // The device chosen for the selected port: a path or a virtual entry; empty for no change.
+    virtual std::string chosenDevice() const { return {}; }
 };
 
 // The handlers of the Serial Port dialog: switch port (persisting it) and baud rate.
@@ -30,8 +34,9 @@ public:
 
 private:
     // false: the user asked to retry, so the dialog stays as it is.
-    bool switchPort(int chosen);
-    void persistPort(int chosen);
+    // device: what the port is to open from now on, or empty for what it maps to.
+    bool switchPort(int chosen, const std::string& device);
+    void persistPort(int chosen, const std::string& device);
 
     EmulatorState& state;
     SerialPortWindow& window;

@@ -87,6 +87,36 @@ bool writeAll(int fd, const std::string& text) {
 // The names a write's temporary file takes beside the file.
 std::string temporaryPattern(const fs::path& file) { return file.string() + ".XXXXXX"; }
 
+// Sets key=value in its group, in place when the key is there; otherwise as the group's last
+// line, the group added at the end when missing. Other lines stay as they are.
+void SetEntry(std::vector<std::string>& lines, const SettingsEntry& e) {
+    const std::string entry = e.key + "=" + e.value;
+    std::string current;
+    std::size_t insertAt = e.section.empty() ? lines.size() : std::string::npos;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (auto s = sectionOf(lines[i])) {
+            if (current == e.section && insertAt == std::string::npos)
+                insertAt = i; // the group ends here
+            if (e.section.empty() && insertAt == lines.size())
+                insertAt = i; // values above every group go before the first
+            current = *s;
+            continue;
+        }
+        const auto eq = lines[i].find('=');
+        if (current == e.section && eq != std::string::npos && trim(lines[i].substr(0, eq)) == e.key) {
+            lines[i] = entry;
+            return;
+        }
+    }
+    if (insertAt == std::string::npos) {
+        if (current != e.section) {
+            lines.push_back("[" + e.section + "]");
+        }
+        insertAt = lines.size();
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+}
+
 } // namespace
 
 bool ReadSettingsFile(const fs::path& path, std::string& text) {
@@ -260,22 +290,26 @@ std::optional<std::int32_t> FileSettingsStore::readInt(const std::string& name) 
     return value;
 }
 
+bool SettingsStore::writeEntries(const std::vector<SettingsEntry>& entries) {
+    for (const auto& e : entries) {
+        std::int32_t value = 0;
+        const auto [end, error] =
+            std::from_chars(e.value.data(), e.value.data() + e.value.size(), value);
+        if (!e.section.empty() || error != std::errc() || end != e.value.data() + e.value.size() ||
+            !writeInt(e.key, value))
+            return false;
+    }
+    return true;
+}
+
 bool FileSettingsStore::writeInt(const std::string& name, std::int32_t value) {
+    return writeEntries({{"", name, std::to_string(value)}});
+}
+
+bool FileSettingsStore::writeEntries(const std::vector<SettingsEntry>& entries) {
     return update([&](std::vector<std::string>& lines) {
-        const std::string entry = name + "=" + std::to_string(value);
-        std::size_t firstSection = lines.size();
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (sectionOf(lines[i])) {
-                firstSection = i;
-                break;
-            }
-            const auto eq = lines[i].find('=');
-            if (eq != std::string::npos && trim(lines[i].substr(0, eq)) == name) {
-                lines[i] = entry;
-                return;
-            }
-        }
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(firstSection), entry);
+        for (const auto& e : entries)
+            SetEntry(lines, e);
     });
 }
 

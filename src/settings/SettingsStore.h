@@ -8,6 +8,13 @@
 
 // The persisted settings: "Software" is the user's configuration directory,
 // "Brackwater Associates" a directory in it and "Tarrow" the file Tarrow.conf in that.
+// One value of the settings file: its group ("" for the values above every group), key, text.
+struct SettingsEntry {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
 class SettingsStore {
 public:
     enum class OpenResult { Ok, NoSoftware, NoBrackwater, NoTarrow };
@@ -18,6 +25,8 @@ public:
     // Values of the opened key; a missing, corrupt or unreadable value is nullopt.
     virtual std::optional<std::int32_t> readInt(const std::string& name) = 0;
     virtual bool writeInt(const std::string& name, std::int32_t value) = 0;
+    // Several values in one write, so none is stored without the others.
+    virtual bool writeEntries(const std::vector<SettingsEntry>& entries);
     // The device path a port name ("COM1:") opens, from the optional [Devices] group.
     virtual std::string devicePath(const std::string& portName) = 0;
 };
@@ -35,6 +44,7 @@ public:
     OpenResult open(bool create) override;
     std::optional<std::int32_t> readInt(const std::string& name) override;
     bool writeInt(const std::string& name, std::int32_t value) override;
+    bool writeEntries(const std::vector<SettingsEntry>& entries) override;
     std::string devicePath(const std::string& portName) override;
 
     std::filesystem::path filePath() const;

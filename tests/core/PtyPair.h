@@ -51,14 +51,11 @@ public:
     // Everything that is waiting now.
     std::string drain() { return read(1 << 20, 0); }
 
-    // The line settings as the slave side sees them.
+    // The line settings as the slave side sees them. Read through the master: the program
+    // holds the slave exclusively, which keeps an ordinary user from opening it.
     termios slaveTermios() const {
         termios t{};
-        const int fd = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd >= 0) {
-            ::tcgetattr(fd, &t);
-            ::close(fd);
-        }
+        ::tcgetattr(master, &t);
         return t;
     }
 

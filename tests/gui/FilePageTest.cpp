@@ -24,7 +24,7 @@ void clickIndicator(QAbstractButton* box) {
 // The dialog seam gives `path` only when asked with the page's filter and index.
 void chooseFile(MainWindowRig& rig, const std::string& path) {
     rig.window->openDialog() = [path](const std::string& filter, int index) {
-        const bool asked = filter == "Text files (*.txt)|*.txt|All files (*.*)|*.*" && index == 1;
+        const bool asked = filter == FilePage::OpenDialogFilter && index == 1;
         return asked ? std::optional<std::string>(path) : std::nullopt;
     };
 }
@@ -142,6 +142,8 @@ private slots:
         QVERIFY(types);
         QCOMPARE(types->itemText(0), QString("Text files (*.txt)"));
         QCOMPARE(types->itemText(1), QString("All files (*.*)"));
+        QCOMPARE(types->itemText(2), QString("NMEA logs (*.nmea *.nmc *.log *.txt)"));
+        QCOMPARE(types->itemText(3), QString("Aviation records (*.avi)"));
         const auto shown = [&dialog] {
             const auto* view = dialog->findChild<QListView*>("listView");
             QStringList names;
@@ -154,6 +156,8 @@ private slots:
         QTRY_COMPARE(shown(), QStringList({"route.txt"}));
         dialog->selectNameFilter(QtNameFilters(FilePage::OpenDialogFilter)[1]);
         QTRY_COMPARE(shown(), QStringList({"route", "route.nmea", "route.txt"}));
+        dialog->selectNameFilter(QtNameFilters(FilePage::OpenDialogFilter)[2]);
+        QTRY_COMPARE(shown(), QStringList({"route.nmea", "route.txt"}));
     }
 };
 

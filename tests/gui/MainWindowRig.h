@@ -66,10 +66,13 @@ struct MainWindowRig {
     PtyPair pty3;
     std::string deviceMapHome;
     FileSettingsStore settings{dir.path().toStdString()};
-    PosixSerialDevice device{[this](const std::string& name) {
-        return FileSettingsStore(deviceMapHome.empty() ? dir.path().toStdString() : deviceMapHome)
-            .devicePath(name);
-    }};
+    PosixSerialDevice device{
+        [this](const std::string& name) {
+            return FileSettingsStore(deviceMapHome.empty() ? dir.path().toStdString()
+                                                           : deviceMapHome)
+                .devicePath(name);
+        },
+        dir.path().toStdString() + "/links"};
     FakeMessageBox box;
     Emulator emulator{device, settings, box};
     EmulatorState& state = emulator.state();

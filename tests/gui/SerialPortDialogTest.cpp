@@ -1,5 +1,9 @@
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
 #include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "gui/DialogsRig.h"
 
@@ -143,6 +147,38 @@ private slots:
         rig.ok();
         QCOMPARE(rig.speed(rig.pty), B4800);
         QVERIFY(rig.box.shown.empty());
+    }
+
+    // A port given a virtual device opens on it; the port and its device are stored together.
+    void deviceChoiceAndWhatEachPortOpens() {
+        SerialRig rig;
+        rig.window->timer1().stop();
+        rig.open();
+        QCOMPARE(rig.ui().PortDevice1->text(), QString("COM2: /nonexistent/tty2 (absent)"));
+        QCOMPARE(rig.ui().DeviceChoice->currentText(),
+                 QString::fromStdString(rig.pty.slavePath)); // COM1's own
+        rig.choose(1, 0);
+        QCOMPARE(rig.ui().DeviceChoice->currentText(), QString("/nonexistent/tty2"));
+        rig.ui().DeviceChoice->setCurrentIndex(
+            rig.ui().DeviceChoice->findText("virtual (pseudo-terminal)"));
+        rig.ok();
+        QVERIFY(rig.serialPort.isHidden() && rig.box.shown.empty());
+        QCOMPARE(rig.state.portIndex, std::uint8_t{1});
+        const std::string conf = rig.confText();
+        QVERIFY(conf.starts_with("Port=2\nCompatibility=1\n[Devices]\n"));
+        QVERIFY(conf.find("\nCOM2=pty\nCOM3=") != std::string::npos); // in place, others kept
+        QVERIFY(rig.isFree(rig.pty)); // COM1 closed
+        const std::string link = rig.dir.path().toStdString() + "/links/COM2";
+        const int client = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(client >= 0);
+        rig.emulator.transmitter().TransmitLine("$GPRMB", 0);
+        rig.emulator.writer().flush();
+        char got[16] = {};
+        QCOMPARE(::read(client, got, sizeof got), ssize_t{8});
+        QCOMPARE(std::string(got, 8), std::string("$GPRMB\r\n"));
+        ::close(client);
+        rig.open();
+        QCOMPARE(rig.ui().PortDevice1->text(), QString("COM2: pty (virtual)"));
     }
 
     void cancelEscapeAndCloseBoxChangeNothing() {
