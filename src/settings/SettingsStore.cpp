@@ -327,6 +327,9 @@ bool FileSettingsStore::update(const std::function<void(std::vector<std::string>
     std::string text;
     for (const auto& l : lines)
         text += l + '\n';
+    // A file the next start would refuse as too large is not written: the old one stays usable.
+    if (text.size() > static_cast<std::size_t>(MaxSettingsFileSize))
+        return false;
     // A link (to a file kept with the user's other settings) stays a link: its target is written.
     fs::path target = filePath();
     if (fs::is_symlink(target, ec)) {

@@ -163,6 +163,14 @@ TEST(StartupSettings, FilesThatAreNotSettings) {
             EXPECT_EQ(fs::file_size(store.filePath()), huge.size() + 7);
         }
     }
+    // A write that would take a file over the limit is refused, so it stays readable.
+    TempDir tmp;
+    FileSettingsStore store(tmp.path);
+    const std::string full = "Port=3\n" + std::string(MaxSettingsFileSize - 8, '#') + "\n";
+    writeFile(store.filePath(), full);
+    EXPECT_FALSE(store.writeInt("Compatibility", 1));
+    EXPECT_EQ(store.readInt("Port"), 3);
+    EXPECT_EQ(slurp(store.filePath()), full);
 }
 
 // A first start whose writes fail (as a kill between create and write would leave it) leaves
