@@ -7,7 +7,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QTextBrowser>
 #include <QWindow>
 #include <QShowEvent>
 #include <QTabBar>
@@ -74,6 +78,12 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     ui.TerminalWin->setFont(font);
     ui.TerminalWin->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     ui.TerminalWin->installEventFilter(this);
+    ui.TerminalWin->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.TerminalWin, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = terminalMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(form->TerminalWin->viewport()->mapToGlobal(at));
+    });
     terminalView = std::make_unique<TerminalWidget>(ui.TerminalWin);
     TerminalLog& terminal = emulator.terminal();
     terminal.LineHeight = static_cast<std::uint16_t>(TerminalFontPixels + 1);
@@ -251,31 +261,80 @@ void TMainWin::SerialPort1Click() { showModeless(serialPortDialog); }
 
 void TMainWin::Exit1Click() { close(); }
 
-void TMainWin::R1Click() {
-    // The manual is installed beside the program; a build tree uses the sources' copy.
+namespace {
+// The manual is installed beside the program; a build tree uses the sources' copy.
+QStringList manualPlaces() {
     const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {
-        QDir(appDir).filePath("../share/doc/tarrow/Tarrow7.html"),
-        QDir(appDir).filePath("docs/Tarrow7.html"),
-        QStringLiteral(TARROW_DOCS_SOURCE_DIR "/Tarrow7.html"),
-    };
-    for (const QString& path : candidates) {
-        if (QFileInfo::exists(path)) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).canonicalFilePath()));
-            return;
-        }
+    return {QDir(appDir).filePath("../share/doc/tarrow/Tarrow7.html"),
+            QDir(appDir).filePath("docs/Tarrow7.html"),
+            QStringLiteral(TARROW_DOCS_SOURCE_DIR "/Tarrow7.html")};
+}
+
+QString manualPath() {
+    for (const QString& path : manualPlaces())
+        if (QFileInfo::exists(path))
+            return QFileInfo(path).canonicalFilePath();
+    return {};
+}
+} // namespace
+
+void TMainWin::R1Click() {
+    const QString path = manualPath();
+    if (path.isEmpty()) {
+        std::string text = "The manual Tarrow7.html was not found. Looked in:";
+        for (const QString& place : manualPlaces())
+            text += "\r\n" + QDir::cleanPath(place).toStdString();
+        emulator.messages().show(text, "Instructions", MsgIcon::Warning);
+        return;
     }
-    std::string text = "The manual Tarrow7.html was not found. Looked in:";
-    for (const QString& path : candidates)
-        text += "\r\n" + QDir::cleanPath(path).toStdString();
-    emulator.messages().show(text, "Instructions", MsgIcon::Warning);
+    // The program's own help window: no web browser needed.
+    if (!help) {
+        help = std::make_unique<QTextBrowser>();
+        help->setObjectName("HelpWindow");
+        help->setWindowTitle("Tarrow Instructions");
+        help->setOpenExternalLinks(true);
+        help->resize(640, 600);
+    }
+    help->setSearchPaths({QFileInfo(path).absolutePath()});
+    help->setSource(QUrl::fromLocalFile(path));
+    help->show();
+    help->raise();
+    help->activateWindow();
+}
+
+QMenu* TMainWin::terminalMenu() {
+    QMenu* menu = form->TerminalWin->createStandardContextMenu();
+    menu->addSeparator();
+    QAction* save = menu->addAction("Save As…");
+    save->setObjectName("TerminalSaveAs");
+    connect(save, &QAction::triggered, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, "Save As", "terminal.txt",
+                                                          "Text files (*.txt)");
+        if (!path.isEmpty() && !saveTerminal(path))
+            emulator.messages().show("Can't write " + path.toStdString(), "Error", MsgIcon::Error);
+    });
+    return menu;
+}
+
+bool TMainWin::saveTerminal(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QString text = form->TerminalWin->toPlainText();
+    const QByteArray bytes = text.isEmpty() ? QByteArray() : (text + '\n').toUtf8();
+    return file.write(bytes) == bytes.size();
 }
 
 void TMainWin::About1Click() {
-    emulator.messages().show("Tarrow Version 7.1.1\r\n"
-                           "GPS receiver emulator for the bench\r\n"
-                           "Brackwater Associates",
-                           "About", MsgIcon::Information);
+    const QString manual = manualPath();
+    emulator.messages().show(std::string("Tarrow Version " TARROW_VERSION "\r\n"
+                                         "GPS receiver emulator for the bench\r\n"
+                                         "Brackwater Associates. Licence: proprietary, all "
+                                         "rights reserved.\r\n"
+                                         "Manual: ") +
+                                 (manual.isEmpty() ? std::string("not installed")
+                                                   : manual.toStdString()),
+                             "About", MsgIcon::Information);
 }
 
 void TMainWin::showEvent(QShowEvent* event) {
@@ -306,6 +365,12 @@ bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
     // An edit would take Ctrl+X as Cut; in this window it is Exit, wherever the focus is.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        // With text selected in the terminal, Ctrl+C copies it; otherwise it clears the screen.
+        if (watched == form->TerminalWin && key->matches(QKeySequence::Copy) &&
+            form->TerminalWin->textCursor().hasSelection()) {
+            event->accept();
+            return true;
+        }
         if (QKeySequence(key->keyCombination()) == form->Exit1->shortcut()) {
             event->ignore();
             return true;

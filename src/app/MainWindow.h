@@ -11,6 +11,8 @@
 
 class Emulator;
 class QLabel;
+class QMenu;
+class QTextBrowser;
 class QWindow;
 
 namespace Ui {
@@ -45,6 +47,14 @@ public slots:
     void Timer1Timer();
     // Shows what the line writer and the port did since the last refresh.
     void refreshStatus();
+
+public:
+    // The terminal's context menu: Copy, Select All, Save As…
+    QMenu* terminalMenu();
+    // Writes the records the terminal shows, one a line, to `path`; false when it cannot.
+    bool saveTerminal(const QString& path);
+    // The window that shows the manual, once Help → Instructions has opened it.
+    QTextBrowser* helpWindow() const { return help.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -87,5 +97,6 @@ private:
     QWidget* calibrateDialog = nullptr;
     QWidget* serialPortDialog = nullptr;
     QWindow* previousFocusWindow = nullptr;
+    std::unique_ptr<QTextBrowser> help;
     bool shownOnce = false;
 };

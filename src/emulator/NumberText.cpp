@@ -38,8 +38,9 @@ std::string roundDecimalText(std::string shortest, int decimals, char point) {
         intPart = shortest.substr(0, dot);
         fracPart = shortest.substr(dot + 1);
     }
+    // Single characters rather than literals: GCC 12 warns falsely (-Wrestrict) on the literals.
     if (intPart.empty())
-        intPart = "0";
+        intPart.assign(1, '0');
     const auto keep = static_cast<std::size_t>(decimals);
     bool roundUp = fracPart.size() > keep && fracPart[keep] >= '5';
     fracPart.resize(keep, '0');
@@ -57,7 +58,7 @@ std::string roundDecimalText(std::string shortest, int decimals, char point) {
             }
         }
         if (roundUp)
-            digits.insert(0, "1");
+            digits.insert(digits.begin(), '1');
     }
     std::string result = digits.substr(0, digits.size() - keep);
     // Strip leading zeros beyond the one required integer digit.
@@ -68,7 +69,7 @@ std::string roundDecimalText(std::string shortest, int decimals, char point) {
         result += digits.substr(digits.size() - keep);
     }
     if (negative && result.find_first_of("123456789") != std::string::npos)
-        result.insert(0, "-");
+        result.insert(result.begin(), '-');
     return result;
 }
 

@@ -106,9 +106,11 @@ LineStatus Emulator::lineStatus() {
     LineStatus s;
     const std::size_t index = emulatorState.portIndex % SerialLink::PortNames.size();
     s.portName = SerialLink::PortNames[index];
-    if (devicePortIndex != static_cast<int>(index)) {
+    // Read again only when the port changes: a switch, or the same port given another device.
+    if (devicePortIndex != static_cast<int>(index) || deviceHandle != emulatorState.portHandle) {
         devicePath = settingsStore.devicePath(s.portName);
         devicePortIndex = static_cast<int>(index);
+        deviceHandle = emulatorState.portHandle;
     }
     s.device = devicePath;
     s.open = emulatorState.portHandle != InvalidPort;

@@ -97,6 +97,7 @@ private:
     std::unique_ptr<Pages> pages;
     int lastLoad = -1;
     DeadlineSchedule::TimePoint lastReopen{}; // the last try to open a lost line again
-    int devicePortIndex = -1; // the port `devicePath` was read for
+    int devicePortIndex = -1; // the port `devicePath` was read for, and its handle then
+    PortHandle deviceHandle = InvalidPort;
     std::string devicePath;
 };

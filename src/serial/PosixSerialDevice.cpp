@@ -210,6 +210,7 @@ bool PosixSerialDevice::setLineState(PortHandle h, const LineState& state) {
         return true;
     }
     const int fd = it->second.fd;
+    const bool pty = it->second.kind == VirtualKind::Pty;
     lock.unlock();
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
@@ -243,7 +244,9 @@ bool PosixSerialDevice::setLineState(PortHandle h, const LineState& state) {
         tio.c_iflag |= IXOFF;
     if (state.parityCheck)
         tio.c_iflag |= INPCK;
-    tio.c_cc[VMIN] = 0;
+    // A read returns at once with what has come; on a pseudo-terminal the reader is a client
+    // (cat, a chart plotter), which must wait for a record rather than see the end of a file.
+    tio.c_cc[VMIN] = pty ? 1 : 0;
     tio.c_cc[VTIME] = 0;
     if (::cfsetispeed(&tio, code) != 0 || ::cfsetospeed(&tio, code) != 0 ||
         ::tcsetattr(fd, TCSANOW, &tio) != 0)

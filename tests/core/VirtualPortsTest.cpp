@@ -70,10 +70,14 @@ TEST(VirtualPorts, PseudoTerminalClientsComeAndGo) {
     ASSERT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(device.describe(h), "virtual " + link.string());
     EXPECT_TRUE(device.lineControl(h, LineControl::ClrRts)); // does nothing
+    EXPECT_TRUE(device.setLineState(h, LineState{4800}));
     EXPECT_FALSE(send(device, h, "nobody\r\n"));
     for (const char* record : {"$GPRMB,1\r\n", "$GPRMC,2\r\n"}) {
         const int client = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         ASSERT_GE(client, 0);
+        termios t{};
+        ::tcgetattr(client, &t);
+        EXPECT_EQ(t.c_cc[VMIN], 1); // a reader such as cat waits for records
         EXPECT_TRUE(send(device, h, record));
         EXPECT_EQ(drain(client), record);
         ::close(client);

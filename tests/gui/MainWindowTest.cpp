@@ -1,4 +1,8 @@
+#include <QClipboard>
 #include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
@@ -148,12 +152,51 @@ private slots:
         QCOMPARE(rig.pty.read(5), std::string("\x02" "A\rB\x03"));
     }
 
-    void aboutBoxFirstLine() {
+    void aboutBoxAndManual() {
         MainWindowRig rig;
         rig.ui().About1->trigger();
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
         QCOMPARE(rig.box.shown[0].caption, std::string("About"));
-        QVERIFY(rig.box.shown[0].text.rfind("Tarrow Version 7.1.1\r\n", 0) == 0);
+        QVERIFY(rig.box.shown[0].text.starts_with("Tarrow Version 7.1.1\r\n"));
+        QVERIFY(rig.box.shown[0].text.find("Licence:") != std::string::npos);
+        QVERIFY(rig.box.shown[0].text.ends_with("docs/Tarrow7.html"));
+        // The manual opens in the program's own window, and its links work there.
+        rig.ui().R1->trigger();
+        QTextBrowser* help = rig.window->helpWindow();
+        QVERIFY(help && help->isVisible());
+        QVERIFY(help->toPlainText().contains("Try it") || help->toPlainText().contains("Status bar"));
+        QCOMPARE(rig.box.shown.size(), std::size_t{1});
+    }
+
+    // Ctrl+C copies what is selected in the terminal, and clears it when nothing is; the
+    // context menu saves what the terminal shows.
+    void terminalCopyAndSave() {
+        MainWindowRig rig;
+        rig.window->timer1().stop();
+        showAndActivate(*rig.window);
+        for (const char* line : {"$GPRMB,one", "$GPRMC,two"})
+            rig.emulator.transmitter().TransmitLine(line, 0);
+        QPlainTextEdit* terminal = rig.ui().TerminalWin;
+        terminal->setFocus();
+        terminal->selectAll();
+        QTest::keyClick(terminal, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("$GPRMB,one\n$GPRMC,two"));
+        QCOMPARE(rig.terminalLines().size(), 2);
+        const QString file = rig.dir.filePath("shown.txt");
+        QVERIFY(rig.window->saveTerminal(file));
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("$GPRMB,one\n$GPRMC,two\n"));
+        std::unique_ptr<QMenu> menu(rig.window->terminalMenu());
+        QStringList actions;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                actions << a->text().remove('&').section('\t', 0, 0);
+        QVERIFY(actions.contains("Copy") && actions.contains("Select All") &&
+                actions.contains("Save As…"));
+        terminal->moveCursor(QTextCursor::End); // no selection
+        QTest::keyClick(terminal, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(rig.terminalLines().isEmpty());
     }
 
     void exitClosesThePort() {

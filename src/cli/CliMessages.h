@@ -1,0 +1,20 @@
+#pragma once
+#include <iosfwd>
+#include <string>
+
+#include "emulator/MessageBoxSeam.h"
+
+// Message boxes on standard error: the text, one line per line of the box. Boxes that ask
+// are answered Cancel, since nobody is there to retry.
+class CliMessages : public MessageBoxSeam {
+public:
+    explicit CliMessages(std::ostream& stream) : err(stream) {}
+    MsgResult show(const std::string& text, const std::string& caption, MsgIcon icon,
+                   MsgButtons buttons) override;
+
+    int shown = 0;
+    int warnings = 0; // warnings and errors
+
+private:
+    std::ostream& err;
+};

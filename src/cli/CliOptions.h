@@ -1,0 +1,85 @@
+#pragma once
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "cli/Ramp.h"
+#include "emulator/EmulatorState.h"
+
+enum class CliCommand { Simulate, Replay, Coupler, Flow };
+
+// The Calibrate dialog's Apply buttons, one per coupler setting.
+enum class CouplerAction {
+    Offset,
+    Dim,
+    CourseGain,
+    HeadingGain,
+    Type,
+    Brightness,
+    VirtualWaypoints,
+    Anticipation,
+    MaxAngle,
+    MaxTime,
+};
+
+// What the Dim group sends when no level is chosen.
+inline constexpr std::int32_t DimNone = -1;
+inline constexpr std::int32_t DimVolt = -2;
+inline constexpr std::int32_t DimSensor = -3;
+
+struct CouplerRequest {
+    CouplerAction action = CouplerAction::Offset;
+    // Offset: counts. Dim: a level 0..9 or DimNone, DimVolt, DimSensor. Gains, type and
+    // brightness: the row of the dialog's group. Camlink settings: the number.
+    std::int32_t value = 0;
+};
+
+// Everything the command line asked for; defaults are the window's start-up values.
+struct CliOptions {
+    CliCommand command = CliCommand::Simulate;
+
+    // The port: COM1..COM4 through the settings file, or a device of its own for COM1.
+    int portNumber = 1;
+    std::string device;          // empty: what [Devices] maps the port to
+    std::uint8_t baudChoice = 0; // 0 auto, else an index of SerialLink::BaudRates
+    bool echo = false;
+    bool quiet = false;
+    bool json = false;
+
+    double periodSeconds = 1.0;
+    std::optional<long long> ticks;
+    std::optional<double> durationSeconds;
+
+    // simulate
+    int formatItem = 1; // GroupFormat: 0 v2, 1 v3, 2 Aviation
+    std::optional<XteMode> xteMode;
+    std::optional<double> xteValue;
+    std::optional<double> track;
+    std::optional<double> speed;
+    bool noCourse = false;
+    bool noHeading = false;
+    std::optional<Ramp> xteRamp;
+    std::optional<Ramp> trackRamp;
+    std::optional<Ramp> speedRamp;
+
+    // replay
+    std::string file;
+    bool fileTypeNmea = true;
+    std::string trigger = "GPRMB";
+    int records = 25;
+    bool loop = false;
+
+    // coupler
+    CouplerRequest coupler;
+    bool compatibility = false;
+
+    // flow
+    double flowRate = 10.0;
+};
+
+// Parses the command line. Returns the exit status when the program is to end at once
+// (0 after --help or --version, 2 with a message on `err` for bad arguments); nothing when
+// the command is to run.
+std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOptions& options,
+                                    std::ostream& out, std::ostream& err);

@@ -1,0 +1,69 @@
+#include "cli/StopSignal.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+StopSignal::StopSignal() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    // Threads started from here on inherit the mask, so the signalfd gets every one.
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0)
+        throw std::runtime_error("cannot block SIGINT and SIGTERM");
+    signalFd = ::signalfd(-1, &set, SFD_CLOEXEC);
+    quitFd = ::eventfd(0, EFD_CLOEXEC);
+    if (signalFd < 0 || quitFd < 0)
+        throw std::runtime_error("cannot watch for SIGINT and SIGTERM");
+    watcher = std::thread([this] { watch(); });
+}
+
+StopSignal::~StopSignal() {
+    const std::uint64_t one = 1;
+    (void)!::write(quitFd, &one, sizeof one);
+    watcher.join();
+    ::close(signalFd);
+    ::close(quitFd);
+}
+
+void StopSignal::watch() {
+    for (;;) {
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {quitFd, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents != 0)
+            return;
+        signalfd_siginfo info{};
+        if (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            std::lock_guard lock(mutex);
+            if (received == 0)
+                received = static_cast<int>(info.ssi_signo);
+            changed.notify_all();
+        }
+    }
+}
+
+bool StopSignal::waitUntil(DeadlineSchedule::TimePoint deadline) {
+    std::unique_lock lock(mutex);
+    // steady_clock is CLOCK_MONOTONIC; the wait sleeps to the absolute deadline.
+    return !changed.wait_until(lock, deadline, [this] { return received != 0; });
+}
+
+bool StopSignal::requested() const {
+    std::lock_guard lock(mutex);
+    return received != 0;
+}
+
+int StopSignal::signal() const {
+    std::lock_guard lock(mutex);
+    return received;
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "emulator/DeadlineSchedule.h"
+
+// SIGINT and SIGTERM as a request to stop, and the waits that end early on it. Construct it
+// before any other thread starts: the signals are blocked in every thread and read from a
+// signalfd by a watcher thread of its own, so no handler runs in the middle of the work.
+class StopSignal {
+public:
+    StopSignal();
+    ~StopSignal();
+    StopSignal(const StopSignal&) = delete;
+    StopSignal& operator=(const StopSignal&) = delete;
+
+    // Sleeps until `deadline` on the monotonic clock. False when a stop was asked for first.
+    bool waitUntil(DeadlineSchedule::TimePoint deadline);
+    bool requested() const;
+    // The signal that asked, 0 while none has.
+    int signal() const;
+
+private:
+    void watch();
+
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    int received = 0;
+    int signalFd = -1;
+    int quitFd = -1; // wakes the watcher at the end of the run
+    std::thread watcher;
+};
