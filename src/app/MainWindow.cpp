@@ -4,20 +4,19 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
-#include <QMenu>
-#include <QTextBrowser>
-#include <QWindow>
-#include <QShowEvent>
-#include <QTabBar>
-#include <QUrl>
 #include <QLabel>
+#include <QMenu>
+#include <QShowEvent>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -26,7 +25,6 @@
 #include "app/WidgetHelpers.h"
 #include "emulator/MessageBoxSeam.h"
 #include "engine/Emulator.h"
-#include "settings/SettingsStore.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -145,15 +143,20 @@ void TMainWin::refreshStatus() {
 void TMainWin::wireFilePage() {
     Ui::TMainWin& ui = *form;
     FilePage& filePage = emulator.filePage();
-    connect(ui.BTN_OpenFile, &QPushButton::clicked, this, [&filePage] { filePage.BTN_OpenFileClick(); });
-    connect(ui.TAB_main, &QTabWidget::currentChanged, this, [&filePage] { filePage.TAB_mainChange(); });
+    connect(ui.BTN_OpenFile, &QPushButton::clicked, this,
+            [&filePage] { filePage.BTN_OpenFileClick(); });
+    connect(ui.TAB_main, &QTabWidget::currentChanged, this,
+            [&filePage] { filePage.TAB_mainChange(); });
     connect(ui.RadioGroupFileType->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
             [&filePage] { filePage.RadioGroupFileTypeClick(); });
-    connect(ui.CheckBoxLoop, &QCheckBox::clicked, this, [&filePage] { filePage.CheckBoxLoopClick(); });
-    connect(ui.UpDown_lps, &StepButtons::clicked, this, [&filePage] { filePage.UpDown_lpsClick(); });
+    connect(ui.CheckBoxLoop, &QCheckBox::clicked, this,
+            [&filePage] { filePage.CheckBoxLoopClick(); });
+    connect(ui.UpDown_lps, &StepButtons::clicked, this,
+            [&filePage] { filePage.UpDown_lpsClick(); });
     connect(ui.EDIT_chunks, &QLineEdit::textChanged, this,
             [&filePage] { filePage.EDIT_chunksChange(); });
-    connect(ui.UpDown_sec, &StepButtons::clicked, this, [&filePage] { filePage.UpDown_secClick(); });
+    connect(ui.UpDown_sec, &StepButtons::clicked, this,
+            [&filePage] { filePage.UpDown_secClick(); });
     connect(ui.EDIT_SecPause, &QLineEdit::textChanged, this,
             [&filePage] { filePage.EDIT_SecPauseChange(); });
 }
@@ -184,9 +187,12 @@ void TMainWin::wireSimulatorPage() {
             [&simulator, direction](bool up) { simulator.UpDown3Click(direction(up)); });
     connect(ui.UpDown4, &StepButtons::clicked, this,
             [&fuelFlow, direction](bool up) { fuelFlow.UpDown4Click(direction(up)); });
-    connect(ui.BTN_Course, &QCheckBox::clicked, this, [&simulator] { simulator.BTN_CourseClick(); });
-    connect(ui.BTN_Heading, &QCheckBox::clicked, this, [&simulator] { simulator.BTN_HeadingClick(); });
-    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this, [&fuelFlow] { fuelFlow.BTN_FlowEnaClick(); });
+    connect(ui.BTN_Course, &QCheckBox::clicked, this,
+            [&simulator] { simulator.BTN_CourseClick(); });
+    connect(ui.BTN_Heading, &QCheckBox::clicked, this,
+            [&simulator] { simulator.BTN_HeadingClick(); });
+    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this,
+            [&fuelFlow] { fuelFlow.BTN_FlowEnaClick(); });
     connect(ui.GroupXTE->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
             [&simulator] { simulator.GroupXTEClick(); });
     connect(ui.GroupFormat->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
@@ -308,8 +314,8 @@ QMenu* TMainWin::terminalMenu() {
     QAction* save = menu->addAction("Save As…");
     save->setObjectName("TerminalSaveAs");
     connect(save, &QAction::triggered, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, "Save As", "terminal.txt",
-                                                          "Text files (*.txt)");
+        const QString path =
+            QFileDialog::getSaveFileName(this, "Save As", "terminal.txt", "Text files (*.txt)");
         if (!path.isEmpty() && !saveTerminal(path))
             emulator.messages().show("Can't write " + path.toStdString(), "Error", MsgIcon::Error);
     });
@@ -327,14 +333,14 @@ bool TMainWin::saveTerminal(const QString& path) {
 
 void TMainWin::About1Click() {
     const QString manual = manualPath();
-    emulator.messages().show(std::string("Tarrow Version " TARROW_VERSION "\r\n"
-                                         "GPS receiver emulator for the bench\r\n"
-                                         "Brackwater Associates. Licence: proprietary, all "
-                                         "rights reserved.\r\n"
-                                         "Manual: ") +
-                                 (manual.isEmpty() ? std::string("not installed")
-                                                   : manual.toStdString()),
-                             "About", MsgIcon::Information);
+    emulator.messages().show(
+        std::string("Tarrow Version " TARROW_VERSION "\r\n"
+                    "GPS receiver emulator for the bench\r\n"
+                    "Brackwater Associates. Licence: proprietary, all "
+                    "rights reserved.\r\n"
+                    "Manual: ") +
+            (manual.isEmpty() ? std::string("not installed") : manual.toStdString()),
+        "About", MsgIcon::Information);
 }
 
 void TMainWin::showEvent(QShowEvent* event) {

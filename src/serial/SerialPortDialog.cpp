@@ -2,17 +2,17 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QHideEvent>
 #include <QLabel>
+#include <QShowEvent>
 #include <algorithm>
 #include <filesystem>
-#include <QHideEvent>
-#include <QShowEvent>
 
-#include "settings/SettingsStore.h"
 #include "app/WidgetHelpers.h"
 #include "engine/Emulator.h"
 #include "serial/SerialLink.h"
 #include "serial/VirtualPorts.h"
+#include "settings/SettingsStore.h"
 #include "ui_SerialPortDialog.h"
 
 TFRM_SerialPort::TFRM_SerialPort(Emulator& e, QWidget* parent)
@@ -83,18 +83,16 @@ std::string TFRM_SerialPort::chosenDevice() const {
 
 void TFRM_SerialPort::refreshDevices() {
     std::vector<SerialDeviceInfo> now = DiscoverSerialDevices();
-    const bool changed =
-        now.size() != found.size() ||
-        !std::equal(now.begin(), now.end(), found.begin(),
-                    [](const auto& a, const auto& b) { return a.path == b.path; });
+    const bool changed = now.size() != found.size() ||
+                         !std::equal(now.begin(), now.end(), found.begin(),
+                                     [](const auto& a, const auto& b) { return a.path == b.path; });
     found = std::move(now);
-    QLabel* labels[] = {form->PortDevice0, form->PortDevice1, form->PortDevice2,
-                        form->PortDevice3};
+    QLabel* labels[] = {form->PortDevice0, form->PortDevice1, form->PortDevice2, form->PortDevice3};
     for (int port = 0; port < 4; ++port) {
         const char* name = SerialLink::PortNames[static_cast<std::size_t>(port)];
         const std::string device = emulator.settings().devicePath(name);
-        labels[port]->setText(QString("%1 %2 (%3)").arg(name, QString::fromStdString(device),
-                                                presence(device)));
+        labels[port]->setText(
+            QString("%1 %2 (%3)").arg(name, QString::fromStdString(device), presence(device)));
     }
     if (changed && ports->checkedId() >= 0) {
         const QString typed = form->DeviceChoice->currentText();

@@ -1,8 +1,8 @@
 #include "serial/SerialPortLogic.h"
 
 #include "emulator/MessageBoxSeam.h"
-#include "settings/SettingsStore.h"
 #include "serial/SerialLink.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 constexpr int PortCount = static_cast<int>(SerialLink::PortNames.size());

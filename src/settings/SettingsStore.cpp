@@ -103,7 +103,8 @@ void SetEntry(std::vector<std::string>& lines, const SettingsEntry& e) {
             continue;
         }
         const auto eq = lines[i].find('=');
-        if (current == e.section && eq != std::string::npos && trim(lines[i].substr(0, eq)) == e.key) {
+        if (current == e.section && eq != std::string::npos &&
+            trim(lines[i].substr(0, eq)) == e.key) {
             lines[i] = entry;
             return;
         }
