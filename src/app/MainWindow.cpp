@@ -23,7 +23,9 @@
 #include <utility>
 
 #include "app/WidgetHelpers.h"
+#include "emulator/AviationRecord.h"
 #include "emulator/MessageBoxSeam.h"
+#include "emulator/NmeaSentences.h"
 #include "engine/Emulator.h"
 #include "ui_MainWindow.h"
 
@@ -68,12 +70,13 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
         right->addStretch(0);
     }
     setUpStatusBar();
-    CentreOnDesktop(*this);
 
     // Terminal: the line height comes from the font, the line limit from the designed height.
     QFont font = ui.TerminalWin->font();
     font.setPixelSize(TerminalFontPixels);
     ui.TerminalWin->setFont(font);
+    fitTerminalToRecords();
+    CentreOnDesktop(*this);
     ui.TerminalWin->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     ui.TerminalWin->installEventFilter(this);
     ui.TerminalWin->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -217,6 +220,26 @@ void TMainWin::fitRightColumn() {
     const int width = std::max(105, needed + 4);
     ui.RightColumn->setFixedWidth(width);
     resize(this->width() + width - 105, height());
+}
+
+void TMainWin::fitTerminalToRecords() {
+    // The window opens wide enough for a record on one row in this platform's terminal font;
+    // narrower, it wraps them.
+    const EmulatorState defaults;
+    QPlainTextEdit* terminal = form->TerminalWin;
+    const QFontMetrics metrics(terminal->font());
+    int widest = 0;
+    for (const std::string& record : {BuildRmbSentence(defaults), BuildRmcSentence(defaults),
+                                      BuildAviationRecord(defaults)})
+        widest = std::max(widest, metrics.horizontalAdvance(TerminalWidget::DisplayText(record)));
+    const int chrome = 2 * (terminal->frameWidth() +
+                            static_cast<int>(terminal->document()->documentMargin())) +
+                       metrics.averageCharWidth(); // the cursor and rounding
+    const QMargins margins = centralWidget()->layout()->contentsMargins();
+    const int designed = width() - form->RightColumn->width() - margins.left() - margins.right() -
+                         centralWidget()->layout()->spacing();
+    if (widest + chrome > designed)
+        resize(width() + widest + chrome - designed, height());
 }
 
 void TMainWin::armTimer1() {

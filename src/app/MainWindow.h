@@ -68,6 +68,7 @@ private:
     void focusWindowChanged(QWindow* now);
     void armTimer1();
     void fitRightColumn();
+    void fitTerminalToRecords();
     void setUpStatusBar();
     void wireSimulatorPage();
     void wireFilePage();

@@ -4,10 +4,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-namespace {
 // Control bytes would break a record into several text lines; show them as the Unicode
 // control pictures instead (STX as U+2402, CR as U+240D) so a record stays one line.
-QString displayText(std::string_view bytes) {
+QString TerminalWidget::DisplayText(std::string_view bytes) {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
     for (const char c : bytes) {
@@ -21,7 +20,6 @@ QString displayText(std::string_view bytes) {
     }
     return text;
 }
-} // namespace
 
 TerminalWidget::TerminalWidget(QPlainTextEdit* e) : edit(e) {}
 
@@ -40,9 +38,9 @@ void TerminalWidget::removeFirstLine() {
 
 void TerminalWidget::appendLine(std::string_view bytes) {
     if (lines == 0)
-        edit->setPlainText(displayText(bytes));
+        edit->setPlainText(DisplayText(bytes));
     else
-        edit->appendPlainText(displayText(bytes));
+        edit->appendPlainText(DisplayText(bytes));
     ++lines;
     edit->moveCursor(QTextCursor::End);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <QString>
+
 #include "serial/TerminalLog.h"
 
 class QPlainTextEdit;
@@ -12,6 +14,9 @@ public:
     void removeFirstLine() override;
     void appendLine(std::string_view bytes) override;
     void clearLines() override;
+
+    // A record as the terminal shows it: one line, control bytes as their pictures.
+    static QString DisplayText(std::string_view bytes);
 
 private:
     QPlainTextEdit* edit;

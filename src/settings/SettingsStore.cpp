@@ -91,28 +91,25 @@ std::string temporaryPattern(const fs::path& file) { return file.string() + ".XX
 // line, the group added at the end when missing. Other lines stay as they are.
 void SetEntry(std::vector<std::string>& lines, const SettingsEntry& e) {
     const std::string entry = e.key + "=" + e.value;
-    std::string current;
-    std::size_t insertAt = e.section.empty() ? lines.size() : std::string::npos;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    // The values above every group end at the first group; a named group at the next one.
+    bool inGroup = e.section.empty();
+    std::size_t insertAt = std::string::npos;
+    for (std::size_t i = 0; i < lines.size() && insertAt == std::string::npos; ++i) {
         if (auto s = sectionOf(lines[i])) {
-            if (current == e.section && insertAt == std::string::npos)
-                insertAt = i; // the group ends here
-            if (e.section.empty() && insertAt == lines.size())
-                insertAt = i; // values above every group go before the first
-            current = *s;
+            if (inGroup)
+                insertAt = i;
+            inGroup = !e.section.empty() && *s == e.section;
             continue;
         }
         const auto eq = lines[i].find('=');
-        if (current == e.section && eq != std::string::npos &&
-            trim(lines[i].substr(0, eq)) == e.key) {
+        if (inGroup && eq != std::string::npos && trim(lines[i].substr(0, eq)) == e.key) {
             lines[i] = entry;
             return;
         }
     }
     if (insertAt == std::string::npos) {
-        if (current != e.section) {
+        if (!inGroup)
             lines.push_back("[" + e.section + "]");
-        }
         insertAt = lines.size();
     }
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);

@@ -2,11 +2,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextLayout>
 #include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "emulator/AviationRecord.h"
+#include "emulator/NmeaSentences.h"
 #include "gui/MainWindowRig.h"
 
 namespace {
@@ -74,6 +78,27 @@ private slots:
         showAndActivate(*rig.window);
         QCOMPARE(QByteArray::fromStdString(MainWindowRig::readFrom(rig.pty3, FirstTick.size())), QByteArray::fromStdString(FirstTick));
         QCOMPARE(rig.pty.drain(), std::string());
+    }
+
+    // At the opening size each record takes one row; a narrower window wraps them.
+    void recordsFitOneRowAtTheOpeningSize() {
+        MainWindowRig rig;
+        rig.window->timer1().stop();
+        showAndActivate(*rig.window);
+        const EmulatorState defaults;
+        for (const std::string& record : {BuildRmbSentence(defaults), BuildRmcSentence(defaults),
+                                          BuildAviationRecord(defaults)})
+            rig.emulator.transmitter().TransmitLine(record.c_str(), 0);
+        const auto rows = [&rig] {
+            QList<int> counts;
+            for (QTextBlock b = rig.ui().TerminalWin->document()->firstBlock(); b.isValid();
+                 b = b.next())
+                counts << b.layout()->lineCount();
+            return counts;
+        };
+        QTRY_COMPARE(rows(), QList<int>({1, 1, 1}));
+        rig.window->resize(rig.window->width() - 150, rig.window->height());
+        QTRY_VERIFY(rows().first() > 1);
     }
 
     void missingPortIsReportedOnceAndRecordsStillEcho() {
