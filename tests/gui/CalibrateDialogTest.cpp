@@ -23,8 +23,8 @@ struct CalibrateRig : DialogsRig {
 
 constexpr auto V2 = OutputFormat::NmeaV2, V3 = OutputFormat::NmeaV3, Av = OutputFormat::Aviation;
 
-// Every Apply through the real controls, its refusals in compatibility mode included; the
-// layouts themselves are CouplerCommandsTest's. `control` is an edit typed into or a row clicked
+// Every Apply button through the real controls, with one refusal of each kind in compatibility
+// mode; the layouts are CouplerCommandsTest's and the value rules CalibrateLogicTest's. `control` is an edit typed into or a row clicked
 // first; `after` is the edit's text afterwards, or whether the row is still chosen ("on"/"off")
 // once the dialog is shown again, which shows what was stored. The stored offset is 5.
 const struct ApplyRow {
@@ -38,14 +38,11 @@ const struct ApplyRow {
 } Applies[] = {
     {"offset aviation", false, Av, "ED_Offset", "-25", "Offset_Apply", "$PZCAL,25,N*0D", "",
      "  -25"},
-    {"offset unreadable", false, V3, "ED_Offset", "abc", "Offset_Apply", "$PZCAL,5,P*21\r\n", "",
-     "    5"},
     {"offset old", true, V3, "ED_Offset", " 7xyz", "Offset_Apply", "$PZCAL7,P*0F\r\n", "", "    7"},
     {"dim", false, V2, "ED_Dim", "12", "BTN_Dim_Apply", "$PZDIM,10*67\r\n", "", "9"},
     {"course old", true, V3, "CourseRow2", "", "BTN_CGAIN_APPLY", "$PZGAN2,*5C\r\n", "", "on"},
     {"heading", false, V3, "HeadingRow1", "", "BTN_HGain_apply", "$PZHGN,1*56\r\n", "", "on"},
     {"type birch", false, V3, "TypeRow1", "", "BTN_Type_Apply", "$PZTST,1*44\r\n", "", "on"},
-    {"type cedar", false, V3, "TypeRow2", "", "BTN_Type_Apply", "$PZTST,7*42\r\n", "", "on"},
     {"bright", false, V3, "OKbrightRow1", "", "BTN_OKDIM_APPLY", "$PZEQP,255*50\r\n", "", "on"},
     {"waypoints", false, V3, "EM_numbVP", "21", "BTN_numbWP", "$PZVWP,20*75\r\n", "", "20"},
     // The mask drops the letter, the length limit the last digits, the upper bound the rest.
@@ -54,11 +51,6 @@ const struct ApplyRow {
     {"max angle", false, V3, "EM_maxAngle", "99", "BTN_maxAngle", "$PZMXA,90*7B\r\n", "", "90"},
     {"max time", false, V3, "EM_maxTime", "-4", "BTN_maxTime", "$PZMXD,0*47\r\n", "", " 0"},
     {"heading refused", true, V3, "HeadingRow3", "", "BTN_HGain_apply", "", Old, "off"},
-    {"bright refused", true, V3, "OKbrightRow1", "", "BTN_OKDIM_APPLY", "", Old, "on"},
-    {"waypoints refused", true, V3, "EM_numbVP", "7", "BTN_numbWP", "", Camlinks, "7"},
-    {"anticipation refused", true, V3, "EM_anticipation", "7", "BTN_anticipation", "", Camlinks,
-     "7"},
-    {"max angle refused", true, V3, "EM_maxAngle", "7", "BTN_maxAngle", "", Camlinks, "7"},
     {"max time refused", true, V3, "EM_maxTime", "7", "BTN_maxTime", "", Camlinks, "7"},
 };
 
