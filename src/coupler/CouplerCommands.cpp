@@ -1,6 +1,6 @@
 #include "coupler/CouplerCommands.h"
 
-#include "emulator/NmeaSentences.h"
+#include "serial/NmeaChecksum.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "emulator/NumberText.h"
+#include "serial/NmeaChecksum.h"
 #include "serial/TransmitLine.h"
 
 namespace {
@@ -40,25 +41,6 @@ double TrackDegrees(const EmulatorState& state) {
     if (t >= 0.0)
         return t / 10.0;
     return 0.0;
-}
-
-char* AppendChecksum(char* sentence, char* end) {
-    unsigned char sum = 0;
-    for (const char* p = sentence + 1; p < end; ++p)
-        sum = static_cast<unsigned char>(sum ^ static_cast<unsigned char>(*p));
-    static constexpr char hex[] = "0123456789ABCDEF";
-    end[0] = '*';
-    end[1] = hex[sum >> 4];
-    end[2] = hex[sum & 0x0F];
-    end[3] = '\0';
-    return sentence;
-}
-
-void AppendChecksum(std::string& sentence) {
-    const auto length = sentence.size();
-    sentence.resize(length + 4);
-    AppendChecksum(sentence.data(), sentence.data() + length);
-    sentence.resize(length + 3);
 }
 
 std::string BuildRmbSentence(const EmulatorState& state) {

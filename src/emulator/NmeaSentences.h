@@ -14,11 +14,6 @@ struct XteReading {
 XteReading EncodeXte(const EmulatorState& state);
 double TrackDegrees(const EmulatorState& state);
 
-// Writes "*XX" and a terminating zero at end; the buffer needs four more bytes there.
-char* AppendChecksum(char* sentence, char* end);
-// The same for a std::string holding a sentence that starts with "$".
-void AppendChecksum(std::string& sentence);
-
 std::string BuildRmbSentence(const EmulatorState& state);
 std::string BuildRmcSentence(const EmulatorState& state);
 

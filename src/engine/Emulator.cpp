@@ -20,7 +20,7 @@ Emulator::Pages::Pages(Emulator& e, const FrontEnd& f)
 Emulator::Emulator(SerialDevice& device, SettingsStore& settings, MessageBoxSeam& messages)
     : serialDevice(device), settingsStore(settings), messageBoxes(messages), lineWriter(device),
       serialLink(emulatorState, device, lineWriter, messages),
-      output(emulatorState, lineWriter, terminalLog),
+      output(emulatorState, lineWriter, terminalLog, &faultFilter),
       // FlowTimerTimer: every tick inverts RTS, on the timer's own thread.
       pulses([this] { serialLink.ToggleRts(); }) {}
 
@@ -63,7 +63,10 @@ void Emulator::Timer1Timer() {
     if (!pages)
         return;
     const std::uint64_t before = output.bytesHandedOver();
+    faultFilter.beginTick(emulatorState.format, std::chrono::steady_clock::now(),
+                          std::chrono::system_clock::now());
     pages->tick.Timer1Timer();
+    output.endTick();
     const double bytes = static_cast<double>(output.bytesHandedOver() - before);
     // Eight data bits, no parity and one stop bit: ten bits a byte.
     const double carried = static_cast<double>(serialLink.baudRate()) / 10.0 *
@@ -121,5 +124,7 @@ LineStatus Emulator::lineStatus() {
     s.bytesSent = counts.bytesSent.load();
     s.recordsDropped = counts.recordsDropped.load();
     s.loadPercent = lastLoad;
+    s.faults = FaultWords(faultFilter.settings());
+    s.liveTime = faultFilter.settings().liveTime;
     return s;
 }

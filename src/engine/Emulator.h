@@ -12,6 +12,7 @@
 #include "engine/LineStatus.h"
 #include "playback/FilePage.h"
 #include "playback/PlaybackEngine.h"
+#include "serial/FaultFilter.h"
 #include "serial/LineWriter.h"
 #include "serial/SerialLink.h"
 #include "serial/TerminalLog.h"
@@ -53,6 +54,10 @@ public:
     DeadlineSchedule::TimePoint nextTick() const;
     int tickPeriodMilliseconds() const;
 
+    // Faults and live time on the tick's records; off at start and never stored.
+    void setFaults(const FaultSettings& settings) { faultFilter.configure(settings); }
+    const FaultSettings& faults() const { return faultFilter.settings(); }
+
     void FormActivate();
     void MNU_PauseClick();
     // Window thread, now and then: reports what the helper threads found since the last call.
@@ -92,6 +97,7 @@ private:
     LineWriter lineWriter;
     SerialLink serialLink;
     TerminalLog terminalLog;
+    FaultFilter faultFilter;
     Transmitter output;
     PulseTimer pulses;
     std::unique_ptr<Pages> pages;

@@ -10,5 +10,12 @@ LineStatusTexts StatusTexts(const LineStatus& s) {
     t.sent = "Sent " + std::to_string(s.bytesSent) + " bytes";
     t.dropped = "Dropped " + std::to_string(s.recordsDropped);
     t.load = s.loadPercent < 0 ? "Load -" : "Load " + std::to_string(s.loadPercent) + "%";
+    if (!s.faults.empty()) {
+        t.faults = "FAULTS ON:";
+        for (std::size_t i = 0; i < s.faults.size(); ++i)
+            t.faults += (i == 0 ? " " : ", ") + s.faults[i];
+    }
+    if (s.liveTime)
+        t.time = "Live time";
     return t;
 }

@@ -13,8 +13,8 @@ void AppendEcho(std::string& echo, unsigned char byte) {
     echo.push_back(hex[byte & 0x0F]);
 }
 
-Transmitter::Transmitter(EmulatorState& s, RecordSink& k, TerminalLog& t)
-    : state(s), sink(k), terminal(t) {}
+Transmitter::Transmitter(EmulatorState& s, RecordSink& k, TerminalLog& t, FaultFilter* f)
+    : state(s), sink(k), terminal(t), faults(f) {}
 
 void Transmitter::trimTerminal() {
     if (!terminal.view)
@@ -40,21 +40,38 @@ void Transmitter::send(std::string bytes) {
 }
 
 void Transmitter::TransmitLine(const char* record, int count) {
+    if (count < 0)
+        return;
+    const std::string_view bytes(record, count == 0 ? std::strlen(record)
+                                                    : static_cast<std::size_t>(count));
+    if (faults && faults->engaged())
+        faults->record(bytes, count != 0, *this);
+    else
+        pass(bytes, count != 0);
+}
+
+void Transmitter::Wait10ms() {
+    if (faults && faults->engaged())
+        faults->wait(*this);
+    else
+        sink.wait10ms();
+}
+
+void Transmitter::pass(std::string_view bytes, bool counted) {
     trimTerminal();
-    if (count == 0) {
-        appendToTerminal(std::string_view(record, std::strlen(record)));
-        send(record);
+    if (!counted) {
+        appendToTerminal(bytes);
+        send(std::string(bytes));
         return;
     }
     // The echo grows as needed rather than being cut at a fixed width: every byte sent is
     // also shown.
     std::string echo;
-    echo.reserve(static_cast<std::size_t>(count) * 4);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(record);
-    for (int i = 0; i < count; ++i)
-        if (bytes[i] != 13 && bytes[i] != 10)
-            AppendEcho(echo, bytes[i]);
+    echo.reserve(bytes.size() * 4);
+    for (const char c : bytes)
+        if (c != 13 && c != 10)
+            AppendEcho(echo, static_cast<unsigned char>(c));
     // The bytes leave before the echo shows, as one write with the line end.
-    send(std::string(record, static_cast<std::size_t>(count)));
+    send(std::string(bytes));
     appendToTerminal(echo);
 }

@@ -3,6 +3,7 @@
 
 #include "core/Fakes.h"
 #include "emulator/NmeaSentences.h"
+#include "serial/NmeaChecksum.h"
 #include "serial/TransmitLine.h"
 
 namespace {
