@@ -172,6 +172,19 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
         ->capture_default_str();
     app.add_flag("--echo", o.echo, "Every record to standard output as it is sent");
     app.add_flag("--quiet", o.quiet, "No read-outs, no notes on standard error");
+    std::vector<std::string> faultWords;
+    app.add_option("--fault", faultWords,
+                   "A deliberate fault, repeatable: checksum:N, drop:N, invalid, garbage:N, "
+                   "repeat:N, cut:K, silence:S/M, no-etx, field:L")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                FaultSettings scratch;
+                return AddFault(text, scratch);
+            },
+            ""))
+        ->allow_extra_args(false);
+    app.add_flag("--live-time", o.faults.liveTime,
+                 "$GPRMC time and date from the system clock, in UTC");
 
     CLI::App* simulate = app.add_subcommand("simulate", "Send the Simulator page's records");
     std::string format = "v3";
@@ -284,6 +297,8 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
         return 2;
     }
 
+    for (const std::string& w : faultWords)
+        AddFault(w, o.faults);
     const int number = portNumberOf(port);
     o.portNumber = number == 0 ? 1 : number;
     o.device = number == 0 ? port : std::string();

@@ -6,6 +6,7 @@
 
 #include "cli/Ramp.h"
 #include "emulator/EmulatorState.h"
+#include "serial/FaultFilter.h"
 
 enum class CliCommand { Simulate, Replay, Coupler, Flow };
 
@@ -46,6 +47,7 @@ struct CliOptions {
     bool echo = false;
     bool quiet = false;
     bool json = false;
+    FaultSettings faults; // live time included
 
     double periodSeconds = 1.0;
     std::optional<long long> ticks;

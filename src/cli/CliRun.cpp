@@ -55,6 +55,7 @@ public:
             emulator.link().SetBaud(options.baudChoice);
         }
         emulator.FormActivate();
+        emulator.setFaults(options.faults);
         return true;
     }
 
@@ -62,7 +63,12 @@ public:
         if (options.quiet)
             return;
         const LineStatusTexts t = StatusTexts(emulator.lineStatus());
-        err << "tarrow-cli: " << t.port << ", " << t.baud << '\n' << std::flush;
+        err << "tarrow-cli: " << t.port << ", " << t.baud;
+        if (!t.faults.empty())
+            err << ", " << t.faults;
+        if (!t.time.empty())
+            err << ", " << t.time;
+        err << '\n' << std::flush;
     }
 
     bool lost() {

@@ -161,6 +161,8 @@ TEST(CliOptions, BadArgumentsNameWhatIsWrong) {
         {{"coupler", "--compatibility"}, "COMMAND"},
         {{"simulate", "--baud", "300"}, "--baud"},
         {{"flow"}, "RATE"},
+        {{"simulate", "--fault", "repeat:1"}, "--fault"},
+        {{"replay", TARROW_TEST_DATA_DIR "/playback/one_record.avi", "--fault", "loud"}, "--fault"},
     };
     for (const Row& r : rows) {
         const Parsed p = parse(r.args);

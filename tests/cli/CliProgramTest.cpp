@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <fstream>
 #include <map>
 
@@ -151,6 +152,57 @@ TEST(CliProgram, ReplayPutsTheRecordedBytesOnTheWire) {
         EXPECT_EQ(r.status, 0) << chk << r.err;
         EXPECT_EQ(r.wire, rec.wire) << chk;
     }
+}
+
+// Faults act on simulated and replayed records alike; live time puts today's UTC date in.
+TEST(CliProgram, FaultsAndLiveTimeReachTheWire) {
+    ProgramRun p;
+    auto r = p.run(with({"simulate", "--ticks", "2", "--period", Fast, "--fault", "checksum:2",
+                         "--fault", "invalid"},
+                        p));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string rmbV =
+        "$GPRMB,V,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*57\r\n";
+    const std::string rmcVBad =
+        "$GPRMC,115622.34,V,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*C7\r\n";
+    EXPECT_EQ(r.wire, rmbV + rmcVBad + rmbV + rmcVBad);
+
+    const Recording rec = readChk("two_records.chk");
+    ProgramRun q;
+    r = q.run(with({"replay", std::string(TARROW_TEST_DATA_DIR) + "/playback/two_records.avi",
+                    "--period", Fast, "--fault", "no-etx"},
+                   q));
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string noEtx = rec.wire;
+    std::erase(noEtx, '\x03');
+    EXPECT_EQ(r.wire, noEtx);
+
+    ProgramRun t;
+    const std::time_t before = std::time(nullptr);
+    r = t.run(
+        with({"simulate", "--ticks", "1", "--period", Fast, "--no-course", "--live-time"}, t));
+    const std::time_t after = std::time(nullptr);
+    ASSERT_EQ(r.status, 0) << r.err;
+    bool matched = false;
+    for (std::time_t when = before; when <= after + 1; ++when) {
+        std::tm u{};
+        gmtime_r(&when, &u);
+        char fields[64];
+        std::snprintf(fields, sizeof fields, "$GPRMC,%02d%02d%02d.", u.tm_hour, u.tm_min, u.tm_sec);
+        char date[16];
+        std::strftime(date, sizeof date, ",%d%m%y,", &u);
+        matched =
+            matched || (r.wire.rfind(fields, 0) == 0 && r.wire.find(date) != std::string::npos);
+    }
+    EXPECT_TRUE(matched) << r.wire;
+    const std::size_t star = r.wire.find('*');
+    ASSERT_NE(star, std::string::npos);
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < star; ++i)
+        sum ^= static_cast<unsigned char>(r.wire[i]);
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", sum);
+    EXPECT_EQ(r.wire.substr(star + 1), std::string(hex) + "\r\n");
 }
 
 TEST(CliProgram, ReplayReadoutsPerTick) {
