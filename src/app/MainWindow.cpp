@@ -22,6 +22,7 @@
 #include <limits>
 #include <utility>
 
+#include "app/OutputOptionsDialog.h"
 #include "app/WidgetHelpers.h"
 #include "emulator/AviationRecord.h"
 #include "emulator/MessageBoxSeam.h"
@@ -96,10 +97,14 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     connect(ui.BTN_Pause, &QCheckBox::clicked, this, &TMainWin::MNU_PauseClick);
     connect(ui.MNU_ClearScreen, &QAction::triggered, this, &TMainWin::MNU_ClearScreenClick);
     connect(ui.MNU_Calibrate, &QAction::triggered, this, &TMainWin::MNU_CalibrateClick);
+    connect(ui.MNU_OutputOptions, &QAction::triggered, this, &TMainWin::MNU_OutputOptionsClick);
     connect(ui.Exit1, &QAction::triggered, this, &TMainWin::Exit1Click);
     connect(ui.SerialPort1, &QAction::triggered, this, &TMainWin::SerialPort1Click);
     connect(ui.R1, &QAction::triggered, this, &TMainWin::R1Click);
     connect(ui.About1, &QAction::triggered, this, &TMainWin::About1Click);
+
+    outputOptionsDialog = std::make_unique<OutputOptionsDialog>(emulator, this);
+    outputOptionsDialog->onChange([this] { refreshStatus(); });
 
     emulator.attach({*simulatorWindow, fileWindow, terminalView.get()});
     emulator.start(); // settings, then the port
@@ -129,8 +134,26 @@ void TMainWin::setUpStatusBar() {
         bar->addPermanentWidget(label, stretch);
         return label;
     };
-    status = {field("StatusPort", 1), field("StatusBaud", 0), field("StatusSent", 0),
-              field("StatusDropped", 0), field("StatusLoad", 0)};
+    status = {field("StatusPort", 1),
+              field("StatusBaud", 0),
+              field("StatusSent", 0),
+              field("StatusDropped", 0),
+              field("StatusLoad", 0),
+              nullptr,
+              nullptr};
+    // Faults stand first, white on red: records that are wrong on purpose must not pass for
+    // the real thing. A long list is cut at the right rather than widening the window.
+    status.faults = new QLabel(bar);
+    status.faults->setObjectName("StatusFaults");
+    status.faults->setStyleSheet("QLabel { background: #c00000; color: white; font-weight: bold; "
+                                 "padding: 0 4px; }");
+    status.faults->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->insertPermanentWidget(0, status.faults, 2);
+    status.faults->hide();
+    status.liveTime = new QLabel(bar);
+    status.liveTime->setObjectName("StatusLiveTime");
+    bar->insertPermanentWidget(1, status.liveTime, 0);
+    status.liveTime->hide();
 }
 
 void TMainWin::refreshStatus() {
@@ -141,6 +164,11 @@ void TMainWin::refreshStatus() {
     status.sent->setText(QString::fromStdString(t.sent));
     status.dropped->setText(QString::fromStdString(t.dropped));
     status.load->setText(QString::fromStdString(t.load));
+    status.faults->setText(QString::fromStdString(t.faults));
+    status.faults->setToolTip(status.faults->text());
+    status.faults->setVisible(!t.faults.empty());
+    status.liveTime->setText(QString::fromStdString(t.time));
+    status.liveTime->setVisible(!t.time.empty());
 }
 
 void TMainWin::wireFilePage() {
@@ -229,12 +257,12 @@ void TMainWin::fitTerminalToRecords() {
     QPlainTextEdit* terminal = form->TerminalWin;
     const QFontMetrics metrics(terminal->font());
     int widest = 0;
-    for (const std::string& record : {BuildRmbSentence(defaults), BuildRmcSentence(defaults),
-                                      BuildAviationRecord(defaults)})
+    for (const std::string& record :
+         {BuildRmbSentence(defaults), BuildRmcSentence(defaults), BuildAviationRecord(defaults)})
         widest = std::max(widest, metrics.horizontalAdvance(TerminalWidget::DisplayText(record)));
-    const int chrome = 2 * (terminal->frameWidth() +
-                            static_cast<int>(terminal->document()->documentMargin())) +
-                       metrics.averageCharWidth(); // the cursor and rounding
+    const int chrome =
+        2 * (terminal->frameWidth() + static_cast<int>(terminal->document()->documentMargin())) +
+        metrics.averageCharWidth(); // the cursor and rounding
     const QMargins margins = centralWidget()->layout()->contentsMargins();
     const int designed = width() - form->RightColumn->width() - margins.left() - margins.right() -
                          centralWidget()->layout()->spacing();
@@ -285,6 +313,8 @@ void showModeless(QWidget* dialog) {
 } // namespace
 
 void TMainWin::MNU_CalibrateClick() { showModeless(calibrateDialog); }
+
+void TMainWin::MNU_OutputOptionsClick() { showModeless(outputOptionsDialog.get()); }
 
 void TMainWin::SerialPort1Click() { showModeless(serialPortDialog); }
 

@@ -12,6 +12,7 @@
 class Emulator;
 class QLabel;
 class QMenu;
+class OutputOptionsDialog;
 class QTextBrowser;
 class QWindow;
 
@@ -40,6 +41,7 @@ public slots:
     void MNU_PauseClick();
     void MNU_ClearScreenClick();
     void MNU_CalibrateClick();
+    void MNU_OutputOptionsClick();
     void Exit1Click();
     void SerialPort1Click();
     void R1Click();
@@ -53,6 +55,8 @@ public:
     QMenu* terminalMenu();
     // Writes the records the terminal shows, one a line, to `path`; false when it cannot.
     bool saveTerminal(const QString& path);
+    // Edit → Output Options: faults and live time.
+    OutputOptionsDialog& outputOptions() { return *outputOptionsDialog; }
     // The window that shows the manual, once Help → Instructions has opened it.
     QTextBrowser* helpWindow() const { return help.get(); }
 
@@ -89,6 +93,8 @@ private:
         QLabel* sent;
         QLabel* dropped;
         QLabel* load;
+        QLabel* faults;   // shown only while a fault is on, in red
+        QLabel* liveTime; // shown only while live time is on
     } status{};
     struct EditHandlers {
         std::function<void()> exit;
@@ -99,5 +105,6 @@ private:
     QWidget* serialPortDialog = nullptr;
     QWindow* previousFocusWindow = nullptr;
     std::unique_ptr<QTextBrowser> help;
+    std::unique_ptr<OutputOptionsDialog> outputOptionsDialog;
     bool shownOnce = false;
 };

@@ -1,7 +1,10 @@
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextLayout>
@@ -9,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/OutputOptionsDialog.h"
 #include "emulator/AviationRecord.h"
 #include "emulator/NmeaSentences.h"
 #include "gui/MainWindowRig.h"
@@ -222,6 +226,33 @@ private slots:
         terminal->moveCursor(QTextCursor::End); // no selection
         QTest::keyClick(terminal, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(rig.terminalLines().isEmpty());
+    }
+
+    // A fault switched on changes the next record, the echo and the status bar; all off gives
+    // the exact default records back.
+    void outputOptionsActOnTheNextRecord() {
+        MainWindowRig rig;
+        rig.window->timer1().stop();
+        showAndActivate(*rig.window);
+        rig.ui().MNU_OutputOptions->trigger();
+        OutputOptionsDialog& dialog = rig.window->outputOptions();
+        QVERIFY(dialog.isVisible() && !dialog.isModal());
+        auto* faults = rig.window->findChild<QLabel*>("StatusFaults");
+        QVERIFY(!faults->isVisible());
+
+        dialog.findChild<QCheckBox*>("FLT_Invalid")->click();
+        dialog.findChild<QSpinBox*>("FLT_CutAfter")->setValue(12);
+        dialog.findChild<QCheckBox*>("FLT_Cut")->click();
+        QVERIFY(faults->isVisible());
+        QCOMPARE(faults->text(), QString("FAULTS ON: invalid, cut:12"));
+        rig.emulator.Timer1Timer();
+        QCOMPARE(rig.readLine1(28), std::string("$GPRMB,V,1.2\r\n$GPRMC,11562\r\n"));
+        QCOMPARE(rig.terminalLines(), QStringList({"$GPRMB,V,1.2", "$GPRMC,11562"}));
+
+        dialog.findChild<QPushButton*>("FLT_AllOff")->click();
+        QVERIFY(!faults->isVisible());
+        rig.emulator.Timer1Timer();
+        QCOMPARE(rig.readLine1(FirstTick.size()), FirstTick);
     }
 
     void exitClosesThePort() {

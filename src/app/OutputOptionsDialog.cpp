@@ -1,0 +1,155 @@
+#include "app/OutputOptionsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "engine/Emulator.h"
+
+namespace {
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& text) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    return box;
+}
+
+QSpinBox* spinBox(QWidget* parent, const char* name, int low, int high, int value,
+                  const QString& suffix) {
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(name);
+    spin->setRange(low, high);
+    spin->setValue(value);
+    spin->setSuffix(suffix);
+    return spin;
+}
+
+QDoubleSpinBox* secondsBox(QWidget* parent, const char* name, double low, double high,
+                           double value) {
+    auto* spin = new QDoubleSpinBox(parent);
+    spin->setObjectName(name);
+    spin->setDecimals(1);
+    spin->setRange(low, high);
+    spin->setValue(value);
+    spin->setSuffix(QStringLiteral(" s"));
+    return spin;
+}
+} // namespace
+
+OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
+    : QDialog(parent), emulator(e) {
+    setObjectName(QStringLiteral("OutputOptions"));
+    setWindowTitle(QStringLiteral("Output Options"));
+    setModal(false);
+
+    auto* faults = new QGroupBox(QStringLiteral("Faults (never saved; all off at start)"), this);
+    faults->setObjectName(QStringLiteral("FLT_Group"));
+    auto* grid = new QGridLayout(faults);
+    int row = 0;
+    const auto line = [&](QCheckBox* box, QWidget* value = nullptr, QWidget* more = nullptr) {
+        grid->addWidget(box, row, 0);
+        if (value)
+            grid->addWidget(value, row, 1);
+        if (more)
+            grid->addWidget(more, row, 2);
+        ++row;
+    };
+    checksum = checkBox(faults, "FLT_Checksum", QStringLiteral("Wrong checksum, every"));
+    checksumEvery = spinBox(faults, "FLT_ChecksumEvery", 1, 9999, 1, QStringLiteral(" record(s)"));
+    line(checksum, checksumEvery);
+    drop = checkBox(faults, "FLT_Drop", QStringLiteral("Drop a record, every"));
+    dropEvery = spinBox(faults, "FLT_DropEvery", 1, 9999, 5, QStringLiteral(" record(s)"));
+    line(drop, dropEvery);
+    invalid = checkBox(faults, "FLT_Invalid", QStringLiteral("Data flagged invalid (status V)"));
+    line(invalid);
+    garbage = checkBox(faults, "FLT_Garbage", QStringLiteral("A line of garbage, every"));
+    garbageEvery = spinBox(faults, "FLT_GarbageEvery", 1, 9999, 3, QStringLiteral(" tick(s)"));
+    line(garbage, garbageEvery);
+    repeat = checkBox(faults, "FLT_Repeat", QStringLiteral("Send each record"));
+    repeatCount = spinBox(faults, "FLT_RepeatCount", 2, 100, 2, QStringLiteral(" times"));
+    line(repeat, repeatCount);
+    cut = checkBox(faults, "FLT_Cut", QStringLiteral("Cut each record after"));
+    cutAfter = spinBox(faults, "FLT_CutAfter", 1, 9999, 20, QStringLiteral(" bytes"));
+    line(cut, cutAfter);
+    silence = checkBox(faults, "FLT_Silence", QStringLiteral("Silent for"));
+    silenceSeconds = secondsBox(faults, "FLT_SilenceSeconds", 0.1, 86399.9, 5.0);
+    silenceEvery = secondsBox(faults, "FLT_SilenceEvery", 0.2, 86400.0, 30.0);
+    silenceEvery->setPrefix(QStringLiteral("every "));
+    line(silence, silenceSeconds, silenceEvery);
+    noEtx = checkBox(faults, "FLT_NoEtx", QStringLiteral("Aviation: no ETX"));
+    line(noEtx);
+    field = checkBox(faults, "FLT_Field", QStringLiteral("Aviation: corrupt field"));
+    fieldLetter = new QComboBox(faults);
+    fieldLetter->setObjectName(QStringLiteral("FLT_FieldLetter"));
+    for (const char* letter : {"A", "B", "C", "D", "E", "G", "I"})
+        fieldLetter->addItem(QString::fromLatin1(letter));
+    fieldLetter->setCurrentText(QStringLiteral("G"));
+    line(field, fieldLetter);
+    grid->setColumnStretch(3, 1);
+
+    liveTime = checkBox(this, "OPT_LiveTime",
+                        QStringLiteral("Live time: $GPRMC time and date from the clock, in UTC"));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton* allOff =
+        buttons->addButton(QStringLiteral("All faults off"), QDialogButtonBox::ResetRole);
+    allOff->setObjectName(QStringLiteral("FLT_AllOff"));
+    connect(allOff, &QPushButton::clicked, this, &OutputOptionsDialog::allFaultsOff);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(faults);
+    layout->addWidget(liveTime);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    for (QCheckBox* box : findChildren<QCheckBox*>())
+        connect(box, &QCheckBox::toggled, this, &OutputOptionsDialog::apply);
+    for (QSpinBox* spin : findChildren<QSpinBox*>())
+        connect(spin, &QSpinBox::valueChanged, this, &OutputOptionsDialog::apply);
+    for (QDoubleSpinBox* spin : {silenceSeconds, silenceEvery})
+        connect(spin, &QDoubleSpinBox::valueChanged, this, &OutputOptionsDialog::apply);
+    connect(fieldLetter, &QComboBox::currentTextChanged, this, &OutputOptionsDialog::apply);
+}
+
+OutputOptionsDialog::~OutputOptionsDialog() = default;
+
+FaultSettings OutputOptionsDialog::chosen() const {
+    FaultSettings s;
+    const auto count = [](const QCheckBox* on, const QSpinBox* value) {
+        return on->isChecked() ? static_cast<std::uint32_t>(value->value()) : 0u;
+    };
+    s.checksumEvery = count(checksum, checksumEvery);
+    s.dropEvery = count(drop, dropEvery);
+    s.invalid = invalid->isChecked();
+    s.garbageEvery = count(garbage, garbageEvery);
+    s.repeat = count(repeat, repeatCount);
+    s.cutAfter = count(cut, cutAfter);
+    // A silence as long as its period would leave nothing: it is at most a tenth shorter.
+    if (silence->isChecked()) {
+        s.silenceEvery = silenceEvery->value();
+        s.silenceSeconds = std::min(silenceSeconds->value(), s.silenceEvery - 0.1);
+    }
+    s.noEtx = noEtx->isChecked();
+    s.corruptField = field->isChecked() ? fieldLetter->currentText().toLatin1().at(0) : '\0';
+    s.liveTime = liveTime->isChecked();
+    return s;
+}
+
+void OutputOptionsDialog::allFaultsOff() {
+    for (QCheckBox* box : findChildren<QCheckBox*>())
+        if (box != liveTime)
+            box->setChecked(false);
+}
+
+void OutputOptionsDialog::apply() {
+    emulator.setFaults(chosen());
+    if (notify)
+        notify();
+}
