@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTextBrowser>
+#include <QTextEdit>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
@@ -76,9 +77,14 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     QFont font = ui.TerminalWin->font();
     font.setPixelSize(TerminalFontPixels);
     ui.TerminalWin->setFont(font);
+    // No frame: the pane's whole height holds rows, so height ÷ LineHeight rows fit exactly.
+    ui.TerminalWin->setFrameShape(QFrame::NoFrame);
+    TerminalLog& terminal = emulator.terminal();
+    terminal.LineHeight = static_cast<std::uint16_t>(TerminalFontPixels + 1);
+    terminalView = std::make_unique<TerminalWidget>(ui.TerminalWin, terminal.LineHeight);
     fitTerminalToRecords();
     CentreOnDesktop(*this);
-    ui.TerminalWin->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui.TerminalWin->setLineWrapMode(QTextEdit::WidgetWidth);
     ui.TerminalWin->installEventFilter(this);
     ui.TerminalWin->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui.TerminalWin, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -86,9 +92,6 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(form->TerminalWin->viewport()->mapToGlobal(at));
     });
-    terminalView = std::make_unique<TerminalWidget>(ui.TerminalWin);
-    TerminalLog& terminal = emulator.terminal();
-    terminal.LineHeight = static_cast<std::uint16_t>(TerminalFontPixels + 1);
     terminal.VisibleLines =
         static_cast<std::uint16_t>(DesignedTerminalHeight / terminal.LineHeight);
     terminalView->clearLines();
@@ -142,13 +145,16 @@ void TMainWin::setUpStatusBar() {
               nullptr,
               nullptr};
     // Faults stand first, white on red: records that are wrong on purpose must not pass for
-    // the real thing. A long list is cut at the right rather than widening the window.
+    // the real thing. The port's field gives way first; a long list is cut at the right
+    // (the tooltip holds it whole) rather than widening the window.
+    status.port->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     status.faults = new QLabel(bar);
     status.faults->setObjectName("StatusFaults");
     status.faults->setStyleSheet("QLabel { background: #c00000; color: white; font-weight: bold; "
                                  "padding: 0 4px; }");
-    status.faults->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar->insertPermanentWidget(0, status.faults, 2);
+    status.faults->setMinimumWidth(status.faults->fontMetrics().horizontalAdvance("FAULTS ON") +
+                                   16);
+    bar->insertPermanentWidget(0, status.faults, 0);
     status.faults->hide();
     status.liveTime = new QLabel(bar);
     status.liveTime->setObjectName("StatusLiveTime");
@@ -167,6 +173,10 @@ void TMainWin::refreshStatus() {
     status.faults->setText(QString::fromStdString(t.faults));
     status.faults->setToolTip(status.faults->text());
     status.faults->setVisible(!t.faults.empty());
+    const QString title = QStringLiteral(" — FAULTS ON");
+    if (t.faults.empty() == windowTitle().endsWith(title))
+        setWindowTitle(t.faults.empty() ? windowTitle().chopped(title.size())
+                                        : windowTitle() + title);
     status.liveTime->setText(QString::fromStdString(t.time));
     status.liveTime->setVisible(!t.time.empty());
 }
@@ -254,15 +264,14 @@ void TMainWin::fitTerminalToRecords() {
     // The window opens wide enough for a record on one row in this platform's terminal font;
     // narrower, it wraps them.
     const EmulatorState defaults;
-    QPlainTextEdit* terminal = form->TerminalWin;
+    QTextEdit* terminal = form->TerminalWin;
     const QFontMetrics metrics(terminal->font());
     int widest = 0;
     for (const std::string& record :
          {BuildRmbSentence(defaults), BuildRmcSentence(defaults), BuildAviationRecord(defaults)})
         widest = std::max(widest, metrics.horizontalAdvance(TerminalWidget::DisplayText(record)));
-    const int chrome =
-        2 * (terminal->frameWidth() + static_cast<int>(terminal->document()->documentMargin())) +
-        metrics.averageCharWidth(); // the cursor and rounding
+    const int chrome = 2 * (terminal->frameWidth() + TerminalWidget::SideMargin) +
+                       metrics.averageCharWidth(); // the cursor and rounding
     const QMargins margins = centralWidget()->layout()->contentsMargins();
     const int designed = width() - form->RightColumn->width() - margins.left() - margins.right() -
                          centralWidget()->layout()->spacing();

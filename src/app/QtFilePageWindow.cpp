@@ -15,7 +15,8 @@ void selectItem(QWidget* group, int item) {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
-QtFilePageWindow::QtFilePageWindow(Ui::TMainWin& u, OpenDialog d) : openDialog(std::move(d)), ui(u) {}
+QtFilePageWindow::QtFilePageWindow(Ui::TMainWin& u, OpenDialog d)
+    : openDialog(std::move(d)), ui(u) {}
 
 void QtFilePageWindow::setPauseChecked(bool checked) {
     ui.MNU_Pause->setChecked(checked);

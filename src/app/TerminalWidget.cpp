@@ -1,8 +1,10 @@
 #include "app/TerminalWidget.h"
 
-#include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTextBlockFormat>
 #include <QTextCursor>
+#include <QTextEdit>
+#include <QTextFrame>
 
 // Control bytes would break a record into several text lines; show them as the Unicode
 // control pictures instead (STX as U+2402, CR as U+240D) so a record stays one line.
@@ -21,7 +23,21 @@ QString TerminalWidget::DisplayText(std::string_view bytes) {
     return text;
 }
 
-TerminalWidget::TerminalWidget(QPlainTextEdit* e) : edit(e) {}
+TerminalWidget::TerminalWidget(QTextEdit* e, int height) : edit(e), lineHeight(height) {
+    setMargins();
+}
+
+void TerminalWidget::setMargins() {
+    // Rows start at the top edge, so the pane's height holds exactly its lines; a little room
+    // at the sides keeps the text off the window's edge.
+    QTextFrame* root = edit->document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    format.setTopMargin(0);
+    format.setBottomMargin(0);
+    format.setLeftMargin(SideMargin);
+    format.setRightMargin(SideMargin);
+    root->setFrameFormat(format);
+}
 
 void TerminalWidget::removeFirstLine() {
     if (lines <= 0)
@@ -37,15 +53,21 @@ void TerminalWidget::removeFirstLine() {
 }
 
 void TerminalWidget::appendLine(std::string_view bytes) {
+    QTextBlockFormat row;
+    row.setLineHeight(lineHeight, QTextBlockFormat::FixedHeight);
+    QTextCursor cursor(edit->document());
+    cursor.movePosition(QTextCursor::End);
     if (lines == 0)
-        edit->setPlainText(DisplayText(bytes));
+        cursor.setBlockFormat(row);
     else
-        edit->appendPlainText(DisplayText(bytes));
+        cursor.insertBlock(row);
+    cursor.insertText(DisplayText(bytes));
     ++lines;
     edit->moveCursor(QTextCursor::End);
 }
 
 void TerminalWidget::clearLines() {
     edit->clear();
+    setMargins();
     lines = 0;
 }

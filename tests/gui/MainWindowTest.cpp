@@ -1,16 +1,18 @@
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextEdit>
 #include <QTextLayout>
-#include <QLocale>
-#include <QSignalSpy>
-#include <QTest>
 
 #include "app/OutputOptionsDialog.h"
 #include "emulator/AviationRecord.h"
@@ -26,9 +28,26 @@ const std::string FirstTick = Rmb + "\r\n" + Rmc + "\r\n";
 QStringList statusTexts(MainWindowRig& rig) {
     rig.window->refreshStatus();
     QStringList texts;
-    for (const char* name : {"StatusPort", "StatusBaud", "StatusSent", "StatusDropped", "StatusLoad"})
+    for (const char* name :
+         {"StatusPort", "StatusBaud", "StatusSent", "StatusDropped", "StatusLoad"})
         texts << rig.window->findChild<QLabel*>(name)->text();
     return texts;
+}
+
+// Where each row of the terminal stands, and whether the pane shows them all unscrolled with
+// the newest as the last visible row.
+QList<int> rowTops(MainWindowRig& rig) {
+    QTextEdit* t = rig.ui().TerminalWin;
+    QList<int> tops;
+    for (QTextBlock b = t->document()->firstBlock(); b.isValid(); b = b.next())
+        tops << qRound(t->document()->documentLayout()->blockBoundingRect(b).top());
+    return tops;
+}
+bool allRowsShown(MainWindowRig& rig) {
+    QTextEdit* t = rig.ui().TerminalWin;
+    const QRectF last =
+        t->document()->documentLayout()->blockBoundingRect(t->document()->lastBlock());
+    return t->verticalScrollBar()->value() == 0 && last.bottom() <= t->viewport()->height();
 }
 
 void showAndActivate(TMainWin& w) {
@@ -80,7 +99,8 @@ private slots:
         QCOMPARE(rig.state.portIndex, std::uint8_t{2});
         QVERIFY(!rig.state.compatibility);
         showAndActivate(*rig.window);
-        QCOMPARE(QByteArray::fromStdString(MainWindowRig::readFrom(rig.pty3, FirstTick.size())), QByteArray::fromStdString(FirstTick));
+        QCOMPARE(QByteArray::fromStdString(MainWindowRig::readFrom(rig.pty3, FirstTick.size())),
+                 QByteArray::fromStdString(FirstTick));
         QCOMPARE(rig.pty.drain(), std::string());
     }
 
@@ -117,8 +137,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.terminalLines().size(), 2, 3000);
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
         QCOMPARE(statusTexts(rig),
-                 QStringList({"COM1: /nonexistent/ttyUSB0 not open", "no baud rate",
-                              "Sent 0 bytes", "Dropped 0", "Load -"}));
+                 QStringList({"COM1: /nonexistent/ttyUSB0 not open", "no baud rate", "Sent 0 bytes",
+                              "Dropped 0", "Load -"}));
     }
 
     void pauseFromMenuAndCheckBoxToggleOnce() {
@@ -152,6 +172,12 @@ private slots:
         QCOMPARE(visible, 42);
         QCOMPARE(rig.terminalLines().size(), visible);
         QCOMPARE(rig.terminalLines().last(), QString("line 59"));
+        // Rows exactly LineHeight apart: the 42 lines kept fill the pane, none scrolled away.
+        QList<int> expected;
+        for (int i = 0; i < visible; ++i)
+            expected << 12 * i;
+        QCOMPARE(rowTops(rig), expected);
+        QVERIFY(allRowsShown(rig));
 
         const QPoint pause = rig.ui().BTN_Pause->mapTo(rig.window.get(), QPoint());
         rig.window->resize(rig.window->width() + 30, rig.window->height() + 120);
@@ -165,6 +191,7 @@ private slots:
         QTRY_COMPARE(static_cast<int>(rig.emulator.terminal().VisibleLines), visible - 20);
         rig.emulator.transmitter().TransmitLine("after shrink", 0);
         QCOMPARE(rig.terminalLines().size(), visible - 20);
+        QVERIFY(allRowsShown(rig));
 
         rig.ui().MNU_ClearScreen->trigger();
         QVERIFY(rig.terminalLines().isEmpty());
@@ -176,9 +203,12 @@ private slots:
     void aviationRecordIsOneTerminalLine() {
         MainWindowRig rig;
         rig.state.format = OutputFormat::Aviation;
-        rig.emulator.transmitter().TransmitLine("\x02" "A\rB\x03", 0);
+        rig.emulator.transmitter().TransmitLine("\x02"
+                                                "A\rB\x03",
+                                                0);
         QCOMPARE(rig.terminalLines().size(), 1);
-        QCOMPARE(rig.pty.read(5), std::string("\x02" "A\rB\x03"));
+        QCOMPARE(rig.pty.read(5), std::string("\x02"
+                                              "A\rB\x03"));
     }
 
     void aboutBoxAndManual() {
@@ -193,7 +223,8 @@ private slots:
         rig.ui().R1->trigger();
         QTextBrowser* help = rig.window->helpWindow();
         QVERIFY(help && help->isVisible());
-        QVERIFY(help->toPlainText().contains("Try it") || help->toPlainText().contains("Status bar"));
+        QVERIFY(help->toPlainText().contains("Try it") ||
+                help->toPlainText().contains("Status bar"));
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
     }
 
@@ -205,7 +236,7 @@ private slots:
         showAndActivate(*rig.window);
         for (const char* line : {"$GPRMB,one", "$GPRMC,two"})
             rig.emulator.transmitter().TransmitLine(line, 0);
-        QPlainTextEdit* terminal = rig.ui().TerminalWin;
+        QTextEdit* terminal = rig.ui().TerminalWin;
         terminal->setFocus();
         terminal->selectAll();
         QTest::keyClick(terminal, Qt::Key_C, Qt::ControlModifier);
