@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabBar>
@@ -129,7 +130,8 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
 
 void TMainWin::setUpStatusBar() {
     QStatusBar* bar = form->StatusBar1;
-    bar->setFixedHeight(19);
+    // 19 pixels as drawn; more when the font is taller.
+    bar->setFixedHeight(std::max(19, bar->fontMetrics().height() + 5));
     bar->setSizeGripEnabled(true);
     const auto field = [bar](const char* name, int stretch) {
         auto* label = new QLabel(bar);
@@ -166,6 +168,7 @@ void TMainWin::refreshStatus() {
     emulator.poll();
     const LineStatusTexts t = StatusTexts(emulator.lineStatus());
     status.port->setText(QString::fromStdString(t.port));
+    status.port->setToolTip(status.port->text());
     status.baud->setText(QString::fromStdString(t.baud));
     status.sent->setText(QString::fromStdString(t.sent));
     status.dropped->setText(QString::fromStdString(t.dropped));
@@ -258,6 +261,13 @@ void TMainWin::fitRightColumn() {
     const int width = std::max(105, needed + 4);
     ui.RightColumn->setFixedWidth(width);
     resize(this->width() + width - 105, height());
+    // With text taller than drawn for, the pages would squeeze their controls: the window
+    // grows to hold them. At the drawn size nothing moves.
+    if (fontMetrics().height() > 14) {
+        ui.TAB_main->setMinimumHeight(ui.TAB_main->minimumSizeHint().height());
+        resize(this->width(), std::max(height(), centralWidget()->minimumSizeHint().height() +
+                                                     menuBar()->sizeHint().height() + 19));
+    }
 }
 
 void TMainWin::fitTerminalToRecords() {

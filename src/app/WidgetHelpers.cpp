@@ -2,9 +2,12 @@
 
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QWidget>
+#include <cmath>
 
 QButtonGroup* MakeButtonGroup(QObject* owner, const char* name,
                               std::initializer_list<QAbstractButton*> buttons, int firstId) {
@@ -23,3 +26,21 @@ void CentreOnDesktop(QWidget& window) {
 }
 
 void SetApplicationTitle() { QCoreApplication::setApplicationName("Tarrow7"); }
+
+void FitFormToFont(QWidget& form) {
+    constexpr double DrawnTextHeight = 14.0;
+    const double ratio = QFontMetricsF(form.font()).height() / DrawnTextHeight;
+    if (ratio <= 1.0)
+        return;
+    // Edges rather than sizes are scaled, so controls that met still meet and none overlap.
+    const auto scaled = [ratio](int v) { return static_cast<int>(std::lround(v * ratio)); };
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        QWidget* parent = w->parentWidget();
+        if (w->isWindow() || !parent || parent->layout())
+            continue;
+        const QRect g = w->geometry();
+        w->setGeometry(QRect(QPoint(scaled(g.left()), scaled(g.top())),
+                             QPoint(scaled(g.right() + 1) - 1, scaled(g.bottom() + 1) - 1)));
+    }
+    form.setFixedSize(scaled(form.width()), scaled(form.height()));
+}

@@ -17,6 +17,7 @@ TCalibrate::TCalibrate(Emulator& emulator, QWidget* parent)
     Ui::TCalibrate& ui = *form;
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setFixedSize(size());
+    FitFormToFont(*this);
     CentreOnDesktop(*this);
 
     // The ids are the DimSource values, so the checked id is the marked source.

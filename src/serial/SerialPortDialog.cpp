@@ -22,6 +22,7 @@ TFRM_SerialPort::TFRM_SerialPort(Emulator& e, QWidget* parent)
     Ui::TFRM_SerialPort& ui = *form;
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setFixedSize(size());
+    FitFormToFont(*this);
     CentreOnDesktop(*this);
 
     ports = MakeButtonGroup(this, "GroupPortButtons",

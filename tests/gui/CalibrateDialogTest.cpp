@@ -24,9 +24,10 @@ struct CalibrateRig : DialogsRig {
 constexpr auto V2 = OutputFormat::NmeaV2, V3 = OutputFormat::NmeaV3, Av = OutputFormat::Aviation;
 
 // Every Apply button through the real controls, with one refusal of each kind in compatibility
-// mode; the layouts are CouplerCommandsTest's and the value rules CalibrateLogicTest's. `control` is an edit typed into or a row clicked
-// first; `after` is the edit's text afterwards, or whether the row is still chosen ("on"/"off")
-// once the dialog is shown again, which shows what was stored. The stored offset is 5.
+// mode; the layouts are CouplerCommandsTest's and the value rules CalibrateLogicTest's. `control`
+// is an edit typed into or a row clicked first; `after` is the edit's text afterwards, or whether
+// the row is still chosen ("on"/"off") once the dialog is shown again, which shows what was stored.
+// The stored offset is 5.
 const struct ApplyRow {
     const char* name;
     bool compat;
@@ -64,7 +65,6 @@ private slots:
         TCalibrate& d = rig.calibrate;
         QCOMPARE(d.windowTitle(), QString("Calibrate"));
         QVERIFY(rig.onTop() && !d.isModal() && d.isHidden());
-        QCOMPARE(clippedCaptions(&d), QStringList());
     }
 
     void applySendsItsSentenceOrRefuses_data() {

@@ -36,26 +36,3 @@ inline void typeInto(QLineEdit* edit, const char* keys) {
     edit->clear();
     QTest::keyClicks(edit, keys);
 }
-
-// The controls whose caption the style's text area cannot hold whole, by object name.
-inline QStringList clippedCaptions(QWidget* dialog) {
-    QStringList clipped;
-    for (QWidget* w : dialog->findChildren<QWidget*>()) {
-        QString caption = w->property("text").toString();
-        QRect area = w->rect();
-        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            QStyleOptionButton option;
-            option.initFrom(b);
-            option.text = b->text();
-            const auto text = b->inherits("QRadioButton") ? QStyle::SE_RadioButtonContents
-                              : b->inherits("QCheckBox")  ? QStyle::SE_CheckBoxContents
-                                                          : QStyle::SE_PushButtonContents;
-            area = b->style()->subElementRect(text, &option, b);
-        } else if (!qobject_cast<QLabel*>(w)) {
-            continue;
-        }
-        if (area.width() < w->fontMetrics().horizontalAdvance(caption.remove('&')))
-            clipped << w->objectName();
-    }
-    return clipped;
-}

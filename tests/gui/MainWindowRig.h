@@ -23,8 +23,7 @@ struct MainWindowRig {
                                     "\nCOM2=/nonexistent/tty2\nCOM3=" + pty3.slavePath +
                                     "\nCOM4=/nonexistent/tty4\n";
         std::filesystem::create_directories(home + "/Brackwater Associates");
-        std::ofstream(home + "/Brackwater Associates/Tarrow.conf")
-            << (conf ? conf : "") << devices;
+        std::ofstream(home + "/Brackwater Associates/Tarrow.conf") << (conf ? conf : "") << devices;
         if (!conf) {
             // A first run has no file; keep the device map apart from the settings then.
             deviceMapHome = home + "/devices";
@@ -66,13 +65,13 @@ struct MainWindowRig {
     PtyPair pty3;
     std::string deviceMapHome;
     FileSettingsStore settings{dir.path().toStdString()};
-    PosixSerialDevice device{
-        [this](const std::string& name) {
-            return FileSettingsStore(deviceMapHome.empty() ? dir.path().toStdString()
-                                                           : deviceMapHome)
-                .devicePath(name);
-        },
-        dir.path().toStdString() + "/links"};
+    PosixSerialDevice device{[this](const std::string& name) {
+                                 return FileSettingsStore(deviceMapHome.empty()
+                                                              ? dir.path().toStdString()
+                                                              : deviceMapHome)
+                                     .devicePath(name);
+                             },
+                             dir.path().toStdString() + "/links"};
     FakeMessageBox box;
     Emulator emulator{device, settings, box};
     EmulatorState& state = emulator.state();

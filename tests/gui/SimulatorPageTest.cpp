@@ -61,17 +61,18 @@ private slots:
         click(ui.BTN_FlowEna);
         QCOMPARE(rig.emulator.flowTimer().period(), 2);
         // edit, text typed and Enter, step button clicked next, text shown, focus after Enter
-        const std::tuple<QLineEdit*, const char*, QAbstractButton*, const char*, QWidget*> rows[] = {
-            {ui.EB_Value, "12", nullptr, "9.99", ui.XTE_Value},
-            {ui.EB_Track, "-12.3", nullptr, "347.7", ui.BTN_Heading},
-            {ui.EB_Speed, "600", ui.UpDown3->downButton(), "499", nullptr},
-            {ui.EB_Flow, "4", nullptr, "4.0", ui.EB_Flow},
-            {ui.EB_Flow, nullptr, ui.UpDown4->upButton(), "4.1", nullptr},
-            {ui.EB_Value, "0.1", ui.UpDown1->upButton(), "0.20", nullptr},
-            {ui.EB_Value, nullptr, ui.UpDown1->upButton(), "0.30", nullptr},
-            {ui.EB_Track, "359.5", ui.UpDown2->upButton(), "0.5", nullptr},
-            {ui.EB_Track, nullptr, ui.UpDown2->downButton(), "359.5", nullptr},
-        };
+        const std::tuple<QLineEdit*, const char*, QAbstractButton*, const char*, QWidget*> rows[] =
+            {
+                {ui.EB_Value, "12", nullptr, "9.99", ui.XTE_Value},
+                {ui.EB_Track, "-12.3", nullptr, "347.7", ui.BTN_Heading},
+                {ui.EB_Speed, "600", ui.UpDown3->downButton(), "499", nullptr},
+                {ui.EB_Flow, "4", nullptr, "4.0", ui.EB_Flow},
+                {ui.EB_Flow, nullptr, ui.UpDown4->upButton(), "4.1", nullptr},
+                {ui.EB_Value, "0.1", ui.UpDown1->upButton(), "0.20", nullptr},
+                {ui.EB_Value, nullptr, ui.UpDown1->upButton(), "0.30", nullptr},
+                {ui.EB_Track, "359.5", ui.UpDown2->upButton(), "0.5", nullptr},
+                {ui.EB_Track, nullptr, ui.UpDown2->downButton(), "359.5", nullptr},
+            };
         for (const auto& [edit, typed, step, shown, focus] : rows) {
             if (typed)
                 typeAndEnter(edit, typed);
