@@ -81,6 +81,10 @@ OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
     silenceSeconds = secondsBox(faults, "FLT_SilenceSeconds", 0.1, 86399.9, 5.0);
     silenceEvery = secondsBox(faults, "FLT_SilenceEvery", 0.2, 86400.0, 30.0);
     silenceEvery->setPrefix(QStringLiteral("every "));
+    // A silence as long as its period would leave nothing: it stays a tenth shorter.
+    const auto limitSilence = [this] { silenceSeconds->setMaximum(silenceEvery->value() - 0.1); };
+    connect(silenceEvery, &QDoubleSpinBox::valueChanged, this, limitSilence);
+    limitSilence();
     line(silence, silenceSeconds, silenceEvery);
     noEtx = checkBox(faults, "FLT_NoEtx", QStringLiteral("Aviation: no ETX"));
     line(noEtx);
@@ -131,10 +135,9 @@ FaultSettings OutputOptionsDialog::chosen() const {
     s.garbageEvery = count(garbage, garbageEvery);
     s.repeat = count(repeat, repeatCount);
     s.cutAfter = count(cut, cutAfter);
-    // A silence as long as its period would leave nothing: it is at most a tenth shorter.
     if (silence->isChecked()) {
         s.silenceEvery = silenceEvery->value();
-        s.silenceSeconds = std::min(silenceSeconds->value(), s.silenceEvery - 0.1);
+        s.silenceSeconds = silenceSeconds->value();
     }
     s.noEtx = noEtx->isChecked();
     s.corruptField = field->isChecked() ? fieldLetter->currentText().toLatin1().at(0) : '\0';

@@ -11,6 +11,7 @@
 namespace {
 constexpr char Stx = '\x02';
 constexpr char Etx = '\x03';
+constexpr double MaxSilencePeriod = 86400.0; // a day
 
 // Reads a whole number of at least `least` that is all of `text`.
 // A refused text leaves `value` as it was.
@@ -29,10 +30,11 @@ bool readSeconds(std::string_view text, double& value) {
     return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
+// The shortest text that reads back as the same number.
 std::string number(double value) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", value);
-    return buf;
+    char buf[64];
+    const auto [end, error] = std::to_chars(buf, buf + sizeof buf, value);
+    return error == std::errc() ? std::string(buf, end) : std::string("?");
 }
 
 // The sentence type after "$" and a two-letter talker: "RMB", "RMC".
@@ -105,12 +107,13 @@ std::string AddFault(std::string_view text, FaultSettings& s) {
         const std::size_t slash = arg.find('/');
         double quiet = 0.0, every = 0.0;
         if (hasArg && slash != std::string_view::npos && readSeconds(arg.substr(0, slash), quiet) &&
-            readSeconds(arg.substr(slash + 1), every) && quiet > 0.0 && every > quiet) {
+            readSeconds(arg.substr(slash + 1), every) && quiet > 0.0 && every > quiet &&
+            every <= MaxSilencePeriod) {
             s.silenceSeconds = quiet;
             s.silenceEvery = every;
             return "";
         }
-        return "silence needs S/M seconds with 0 < S < M, as in silence:5/30";
+        return "silence needs S/M seconds with 0 < S < M <= 86400, as in silence:5/30";
     }
     if (name == "field") {
         if (hasArg && arg.size() == 1 && arg[0] >= 'A' && arg[0] <= 'Z') {
