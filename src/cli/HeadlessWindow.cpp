@@ -6,10 +6,11 @@ HeadlessWindow::HeadlessWindow() {
     enables.fill(true);
     for (Control c : {Control::GroupXTE, Control::GroupFormat})
         positions[at(c)] = -1; // radio groups: item index, none chosen yet
-    // The form's initial texts, check marks and positions.
-    texts[at(Control::EB_Value)] = "0";
-    texts[at(Control::EB_Track)] = "0.0";
-    texts[at(Control::EB_Speed)] = "150";
+    // The form's initial texts, check marks and positions. (Whole strings are moved in: GCC 12
+    // at -O2 misreads assigning a literal as an overlapping copy.)
+    texts[at(Control::EB_Value)] = std::string("0");
+    texts[at(Control::EB_Track)] = std::string("0.0");
+    texts[at(Control::EB_Speed)] = std::string("150");
     checks[at(Control::BTN_Course)] = true;
     checks[at(Control::BTN_Heading)] = true;
     positions[at(Control::UpDown_lps)] = 25;

@@ -55,7 +55,8 @@ void setField(std::string& sentence, std::size_t end, int index, std::string_vie
     std::size_t stop = sentence.find(',', start);
     if (stop == std::string::npos || stop > end)
         stop = end;
-    sentence.replace(start, stop - start, value);
+    // Built anew rather than replaced in place, which GCC 12 at -O2 misreads as an overlap.
+    sentence = sentence.substr(0, start) + std::string(value) + sentence.substr(stop);
 }
 
 // Edits the data part of a sentence (up to its "*", or all of it) and puts a right checksum
