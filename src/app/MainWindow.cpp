@@ -35,6 +35,9 @@
 namespace {
 constexpr int TerminalFontPixels = 11;
 constexpr int DesignedTerminalHeight = 465;
+
+// 19 pixels as drawn; more when the font is taller.
+int StatusBarHeight(const QFontMetrics& metrics) { return std::max(19, metrics.height() + 5); }
 } // namespace
 
 TMainWin::TMainWin(Emulator& e, QWidget* parent)
@@ -130,8 +133,7 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
 
 void TMainWin::setUpStatusBar() {
     QStatusBar* bar = form->StatusBar1;
-    // 19 pixels as drawn; more when the font is taller.
-    bar->setFixedHeight(std::max(19, bar->fontMetrics().height() + 5));
+    bar->setFixedHeight(StatusBarHeight(bar->fontMetrics()));
     bar->setSizeGripEnabled(true);
     const auto field = [bar](const char* name, int stretch) {
         auto* label = new QLabel(bar);
@@ -266,7 +268,8 @@ void TMainWin::fitRightColumn() {
     if (fontMetrics().height() > 14) {
         ui.TAB_main->setMinimumHeight(ui.TAB_main->minimumSizeHint().height());
         resize(this->width(), std::max(height(), centralWidget()->minimumSizeHint().height() +
-                                                     menuBar()->sizeHint().height() + 19));
+                                                     menuBar()->sizeHint().height() +
+                                                     StatusBarHeight(fontMetrics())));
     }
 }
 
