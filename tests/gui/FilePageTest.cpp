@@ -17,10 +17,6 @@ void activate(MainWindowRig& rig) {
         rig.window->FormActivate();
 }
 
-void clickIndicator(QAbstractButton* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
 // The dialog seam gives `path` only when asked with the page's filter and index.
 void chooseFile(MainWindowRig& rig, const std::string& path) {
     rig.window->openDialog() = [path](const std::string& filter, int index) {

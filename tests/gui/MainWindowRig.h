@@ -1,6 +1,9 @@
 #pragma once
 // The real main window on a pseudo-terminal with a temporary configuration directory.
+#include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -78,3 +81,13 @@ struct MainWindowRig {
     SerialLink& link = emulator.link();
     std::unique_ptr<TMainWin> window;
 };
+
+// A check box or radio button takes clicks on its indicator, not anywhere in its rectangle.
+inline void clickIndicator(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const bool radio = button->inherits("QRadioButton");
+    const QRect indicator = button->style()->subElementRect(
+        radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, indicator.center());
+}
