@@ -2,9 +2,9 @@
 
 #include <ctime>
 #include <fstream>
-#include <map>
 
 #include "cli/ProgramRun.h"
+#include "core/CheckFile.h"
 
 namespace {
 
@@ -82,59 +82,15 @@ TEST(CliProgram, RampsMoveOneStepPerTickThenHold) {
                           last + last);
 }
 
-// The run and the wire bytes a .chk file describes.
-struct Recording {
-    std::map<std::string, std::string> settings;
-    std::string wire;
-    int ticks = 0;
-};
-
-std::string unquote(const std::string& quoted) {
-    std::string s;
-    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
-        if (quoted[i] != '\\') {
-            s += quoted[i];
-            continue;
-        }
-        const char c = quoted[++i];
-        if (c == 'r')
-            s += '\r';
-        else if (c == 'n')
-            s += '\n';
-        else if (c == 'x') {
-            s += static_cast<char>(std::stoi(quoted.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else
-            s += c;
-    }
-    return s;
-}
-
-Recording readChk(const std::string& name) {
-    Recording rec;
-    std::ifstream in(std::string(TARROW_TEST_DATA_DIR) + "/playback/" + name);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto space = line.find(' ');
-        if (line.empty() || line[0] == '#' || space == std::string::npos)
-            continue;
-        const std::string key = line.substr(0, space);
-        const std::string value = line.substr(space + 1);
-        if (key == "wire")
-            rec.wire += unquote(value);
-        else if (key == "ticks")
-            rec.ticks = std::stoi(value);
-        else if (key != "tick" && key.size() > 0 && value.size() > 0 && !rec.settings.count(key))
-            rec.settings[key] = value[0] == '"' ? unquote(value) : value;
-    }
-    return rec;
+CheckFile readChk(const std::string& name) {
+    return ReadCheckFile(std::string(TARROW_TEST_DATA_DIR) + "/playback/" + name);
 }
 
 TEST(CliProgram, ReplayPutsTheRecordedBytesOnTheWire) {
     for (const char* chk : {"groups_crlf.chk", "groups_lf.chk", "overlong.chk", "two_records.chk",
                             "one_record_loop.chk"}) {
-        const Recording rec = readChk(chk);
-        ASSERT_FALSE(rec.wire.empty()) << chk;
+        const CheckFile rec = readChk(chk);
+        ASSERT_FALSE(rec.wire().empty()) << chk;
         ProgramRun p;
         std::vector<std::string> args{"replay",
                                       std::string(TARROW_TEST_DATA_DIR) + "/playback/" +
@@ -147,10 +103,10 @@ TEST(CliProgram, ReplayPutsTheRecordedBytesOnTheWire) {
                                       "--period",
                                       Fast};
         if (rec.settings.at("loop") == "1")
-            args.insert(args.end(), {"--loop", "--ticks", std::to_string(rec.ticks)});
+            args.insert(args.end(), {"--loop", "--ticks", rec.settings.at("ticks")});
         const auto r = p.run(with(args, p));
         EXPECT_EQ(r.status, 0) << chk << r.err;
-        EXPECT_EQ(r.wire, rec.wire) << chk;
+        EXPECT_EQ(r.wire, rec.wire()) << chk;
     }
 }
 
@@ -167,13 +123,13 @@ TEST(CliProgram, FaultsAndLiveTimeReachTheWire) {
         "$GPRMC,115622.34,V,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*C7\r\n";
     EXPECT_EQ(r.wire, rmbV + rmcVBad + rmbV + rmcVBad);
 
-    const Recording rec = readChk("two_records.chk");
+    const CheckFile rec = readChk("two_records.chk");
     ProgramRun q;
     r = q.run(with({"replay", std::string(TARROW_TEST_DATA_DIR) + "/playback/two_records.avi",
                     "--period", Fast, "--fault", "no-etx"},
                    q));
     EXPECT_EQ(r.status, 0) << r.err;
-    std::string noEtx = rec.wire;
+    std::string noEtx = rec.wire();
     std::erase(noEtx, '\x03');
     EXPECT_EQ(r.wire, noEtx);
 

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <tuple>
 
+#include "core/CheckFile.h"
 #include "core/Fakes.h"
 #include "core/TempDir.h"
 #include "playback/AviationFieldTable.h"
@@ -73,43 +74,14 @@ std::string WriteTempFile(const std::string& name, const std::string& bytes) {
     return path.string();
 }
 
-// The .chk quoting: \r \n \\ \" and \xNN.
-std::string Unquote(const std::string& q) {
-    std::string out;
-    for (std::size_t i = 1; i + 1 < q.size(); ++i) {
-        if (q[i] != '\\') {
-            out += q[i];
-        } else if (q[++i] == 'x') {
-            out += static_cast<char>(std::stoi(q.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += q[i] == 'r' ? '\r' : q[i] == 'n' ? '\n' : q[i];
-        }
-    }
-    return out;
-}
-
-// Runs the recorded file a .chk names with the settings above its "open" line and compares
-// every event from there on.
+// Runs the recorded file a .chk names with its settings and compares every event from its
+// "open" line on.
 void RunCheckFile(const std::string& chkName) {
     SCOPED_TRACE(chkName);
-    std::ifstream in(DataDir / chkName);
-    ASSERT_TRUE(in) << "missing " << chkName;
-    std::map<std::string, std::string> run;
-    Events expected;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        const std::size_t space = line.find(' ');
-        const std::string key = line.substr(0, space);
-        std::string value = space == std::string::npos ? "" : line.substr(space + 1);
-        if (value.starts_with('"'))
-            value = Unquote(value);
-        if (key == "open" || !expected.empty())
-            expected.push_back(space == std::string::npos ? key : key + " " + value);
-        else
-            run[key] = value;
-    }
+    const CheckFile chk = ReadCheckFile(DataDir / chkName);
+    ASSERT_FALSE(chk.events.empty()) << "missing " << chkName;
+    auto run = chk.settings;
+    const Events& expected = chk.events;
     PlaybackRig rig(run["type"] == "nmea");
     rig.budget = std::stoi(run["budget"]);
     rig.trigger = run["trigger"];
