@@ -26,10 +26,10 @@
 
 #include "app/OutputOptionsDialog.h"
 #include "app/WidgetHelpers.h"
-#include "emulator/AviationRecord.h"
-#include "emulator/MessageBoxSeam.h"
-#include "emulator/NmeaSentences.h"
 #include "engine/Emulator.h"
+#include "engine/MessageBoxSeam.h"
+#include "formats/AviationRecord.h"
+#include "formats/NmeaSentences.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -54,6 +54,8 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     MakeButtonGroup(ui.RadioGroupFileType, "RadioGroupFileTypeButtons",
                     {ui.FileType_Nmea, ui.FileType_Aviation});
     simulatorWindow = std::make_unique<QtSimulatorWindow>(*this);
+    simulatorLogic = std::make_unique<SimulatorPage>(emulator, *simulatorWindow);
+    fileLogic = std::make_unique<FilePage>(emulator, fileWindow, *simulatorLogic);
 
     ui.UpDown1->setRange(-32000, 32000);
     for (StepButtons* b : {ui.UpDown2, ui.UpDown3, ui.UpDown4})
@@ -69,6 +71,8 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
                 edit->setText(t.toUpper());
                 edit->setCursorPosition(cursor);
             });
+    connect(ui.EDIT_trigger, &QLineEdit::textChanged, this,
+            [this] { fileLogic->EDIT_triggerChange(); });
     fitRightColumn();
     // Below Pause, room that takes what the pages do not once they reach their designed height.
     if (auto* right = qobject_cast<QBoxLayout*>(ui.RightColumn->layout())) {
@@ -113,14 +117,17 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     outputOptionsDialog = std::make_unique<OutputOptionsDialog>(emulator, this);
     outputOptionsDialog->onChange([this] { refreshStatus(); });
 
-    emulator.attach({*simulatorWindow, fileWindow, terminalView.get()});
+    emulator.terminal().view = terminalView.get();
     emulator.start(); // settings, then the port
 
-    // One shot at a time, aimed at the tick's next deadline on the emulator's grid.
+    // One shot at a time, aimed at the time the run loop asks for; a line that drains sooner
+    // calls it at once, from the writer's thread through the event queue.
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.setSingleShot(true);
     connect(&Timer1, &QTimer::timeout, this, &TMainWin::Timer1Timer);
-    armTimer1();
+    emulator.onWake(
+        [this] { QMetaObject::invokeMethod(this, &TMainWin::Timer1Timer, Qt::QueuedConnection); });
+    Timer1Timer();
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TMainWin::focusWindowChanged);
     connect(&statusTimer, &QTimer::timeout, this, &TMainWin::refreshStatus);
     statusTimer.start(250);
@@ -167,7 +174,6 @@ void TMainWin::setUpStatusBar() {
 }
 
 void TMainWin::refreshStatus() {
-    emulator.poll();
     const LineStatusTexts t = StatusTexts(emulator.lineStatus());
     status.port->setText(QString::fromStdString(t.port));
     status.port->setToolTip(status.port->text());
@@ -188,7 +194,7 @@ void TMainWin::refreshStatus() {
 
 void TMainWin::wireFilePage() {
     Ui::TMainWin& ui = *form;
-    FilePage& filePage = emulator.filePage();
+    FilePage& filePage = *fileLogic;
     connect(ui.BTN_OpenFile, &QPushButton::clicked, this,
             [&filePage] { filePage.BTN_OpenFileClick(); });
     connect(ui.TAB_main, &QTabWidget::currentChanged, this,
@@ -209,40 +215,35 @@ void TMainWin::wireFilePage() {
 
 void TMainWin::wireSimulatorPage() {
     Ui::TMainWin& ui = *form;
-    SimulatorInputs& simulator = emulator.simulator();
-    FuelFlow& fuelFlow = emulator.fuelFlow();
+    SimulatorPage& page = *simulatorLogic;
     const auto direction = [](bool up) { return up ? UpDownButton::Up : UpDownButton::Down; };
     watchEdit(
-        ui.EB_Value, [&simulator] { simulator.EB_ValueExit(); },
-        [&simulator](char k) { simulator.EB_ValueKeyPress(k); });
+        ui.EB_Value, [&page] { page.EB_ValueExit(); },
+        [&page](char k) { page.EB_ValueKeyPress(k); });
     watchEdit(
-        ui.EB_Track, [&simulator] { simulator.EB_TrackExit(); },
-        [&simulator](char k) { simulator.EB_TrackKeyPress(k); });
+        ui.EB_Track, [&page] { page.EB_TrackExit(); },
+        [&page](char k) { page.EB_TrackKeyPress(k); });
     watchEdit(
-        ui.EB_Speed, [&simulator] { simulator.EB_SpeedExit(); },
-        [&simulator](char k) { simulator.EB_SpeedKeypress(k); });
+        ui.EB_Speed, [&page] { page.EB_SpeedExit(); },
+        [&page](char k) { page.EB_SpeedKeypress(k); });
     watchEdit(
-        ui.EB_Flow, [&fuelFlow] { fuelFlow.EB_FlowExit(); },
-        [&fuelFlow](char k) { fuelFlow.EB_FlowKeyPress(k); });
-    watchEdit(ui.BTN_Course, [&simulator] { simulator.BTN_CourseClick(); }, {});
+        ui.EB_Flow, [&page] { page.EB_FlowExit(); }, [&page](char k) { page.EB_FlowKeyPress(k); });
+    watchEdit(ui.BTN_Course, [&page] { page.BTN_CourseClick(); }, {});
     connect(ui.UpDown1, &StepButtons::clicked, this,
-            [&simulator, direction](bool up) { simulator.UpDown1Click(direction(up)); });
+            [&page, direction](bool up) { page.UpDown1Click(direction(up)); });
     connect(ui.UpDown2, &StepButtons::clicked, this,
-            [&simulator, direction](bool up) { simulator.UpDown2Click(direction(up)); });
+            [&page, direction](bool up) { page.UpDown2Click(direction(up)); });
     connect(ui.UpDown3, &StepButtons::clicked, this,
-            [&simulator, direction](bool up) { simulator.UpDown3Click(direction(up)); });
+            [&page, direction](bool up) { page.UpDown3Click(direction(up)); });
     connect(ui.UpDown4, &StepButtons::clicked, this,
-            [&fuelFlow, direction](bool up) { fuelFlow.UpDown4Click(direction(up)); });
-    connect(ui.BTN_Course, &QCheckBox::clicked, this,
-            [&simulator] { simulator.BTN_CourseClick(); });
-    connect(ui.BTN_Heading, &QCheckBox::clicked, this,
-            [&simulator] { simulator.BTN_HeadingClick(); });
-    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this,
-            [&fuelFlow] { fuelFlow.BTN_FlowEnaClick(); });
+            [&page, direction](bool up) { page.UpDown4Click(direction(up)); });
+    connect(ui.BTN_Course, &QCheckBox::clicked, this, [&page] { page.BTN_CourseClick(); });
+    connect(ui.BTN_Heading, &QCheckBox::clicked, this, [&page] { page.BTN_HeadingClick(); });
+    connect(ui.BTN_FlowEna, &QCheckBox::clicked, this, [&page] { page.BTN_FlowEnaClick(); });
     connect(ui.GroupXTE->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
-            [&simulator] { simulator.GroupXTEClick(); });
+            [&page] { page.GroupXTEClick(); });
     connect(ui.GroupFormat->findChild<QButtonGroup*>(), &QButtonGroup::idClicked, this,
-            [&simulator] { simulator.GroupFormatClick(); });
+            [&page] { page.GroupFormatClick(); });
 }
 
 void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
@@ -251,7 +252,10 @@ void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
     edit->installEventFilter(this);
 }
 
-TMainWin::~TMainWin() { emulator.detach(); }
+TMainWin::~TMainWin() {
+    emulator.onWake(nullptr);
+    emulator.terminal().view = nullptr;
+}
 
 void TMainWin::fitRightColumn() {
     // The page column is 105 pixels wide by design; a wider font would clip the page tabs and
@@ -276,7 +280,7 @@ void TMainWin::fitRightColumn() {
 void TMainWin::fitTerminalToRecords() {
     // The window opens wide enough for a record on one row in this platform's terminal font;
     // narrower, it wraps them.
-    const EmulatorState defaults;
+    const SimulatorValues defaults;
     QTextEdit* terminal = form->TerminalWin;
     const QFontMetrics metrics(terminal->font());
     int widest = 0;
@@ -292,21 +296,21 @@ void TMainWin::fitTerminalToRecords() {
         resize(width() + widest + chrome - designed, height());
 }
 
-void TMainWin::armTimer1() {
+void TMainWin::armTimer1(std::chrono::steady_clock::time_point when) {
+    if (when == std::chrono::steady_clock::time_point::max()) {
+        Timer1.stop(); // the run is over
+        return;
+    }
     // Rounded up, so that the shot never comes before the deadline it aims at.
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        emulator.nextTick() - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(when - std::chrono::steady_clock::now());
     Timer1.start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
         left.count(), 0, std::numeric_limits<int>::max())));
 }
 
-void TMainWin::Timer1Timer() {
-    if (std::chrono::steady_clock::now() >= emulator.nextTick())
-        emulator.Timer1Timer();
-    armTimer1();
-}
+void TMainWin::Timer1Timer() { armTimer1(emulator.serve(std::chrono::steady_clock::now())); }
 
-void TMainWin::FormActivate() { emulator.FormActivate(); }
+void TMainWin::FormActivate() { simulatorLogic->FormActivate(); }
 
 void TMainWin::FormResize() {
     TerminalLog& terminal = emulator.terminal();
@@ -314,7 +318,7 @@ void TMainWin::FormResize() {
     terminal.VisibleLines = static_cast<std::uint16_t>(height / terminal.LineHeight);
 }
 
-void TMainWin::MNU_PauseClick() { emulator.MNU_PauseClick(); }
+void TMainWin::MNU_PauseClick() { fileLogic->MNU_PauseClick(); }
 
 void TMainWin::MNU_ClearScreenClick() { terminalView->clearLines(); }
 

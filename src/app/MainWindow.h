@@ -1,6 +1,7 @@
 #pragma once
 #include <QMainWindow>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -8,6 +9,8 @@
 #include "app/QtFilePageWindow.h"
 #include "app/QtSimulatorWindow.h"
 #include "app/TerminalWidget.h"
+#include "pages/FilePage.h"
+#include "pages/SimulatorPage.h"
 
 class Emulator;
 class QLabel;
@@ -21,7 +24,7 @@ class TMainWin;
 }
 
 // The main window: terminal, page control, status bar, Pause and menu. It maps its widgets
-// onto the emulator and drives its output tick.
+// onto the pages' handlers and serves the emulator's run loop from Timer1.
 class TMainWin : public QMainWindow {
     Q_OBJECT
 public:
@@ -31,8 +34,10 @@ public:
     Ui::TMainWin& ui() { return *form; }
     // The open-file dialog of the File page; tests put their own chooser here.
     QtFilePageWindow::OpenDialog& openDialog() { return fileWindow.openDialog; }
-    // Timer1: fires at the output tick's next deadline; stopping it stops the ticks.
+    // Timer1: fires when the run loop asks to be served next; stopping it stops the ticks.
     QTimer& timer1() { return Timer1; }
+    SimulatorPage& simulatorPage() { return *simulatorLogic; }
+    FilePage& filePage() { return *fileLogic; }
     // The Calibrate and Serial Port dialogs that the Edit and Setup menus show.
     void setDialogs(QWidget* calibrate, QWidget* serialPort);
 
@@ -70,7 +75,7 @@ private:
     void FormResize();
     // Activation runs only when the user comes back from one of the two dialogs.
     void focusWindowChanged(QWindow* now);
-    void armTimer1();
+    void armTimer1(std::chrono::steady_clock::time_point when);
     void fitRightColumn();
     void fitTerminalToRecords();
     void setUpStatusBar();
@@ -85,6 +90,8 @@ private:
     std::unique_ptr<TerminalWidget> terminalView;
     std::unique_ptr<QtSimulatorWindow> simulatorWindow;
     QtFilePageWindow fileWindow;
+    std::unique_ptr<SimulatorPage> simulatorLogic;
+    std::unique_ptr<FilePage> fileLogic;
     QTimer Timer1;
     QTimer statusTimer;
     struct StatusFields {

@@ -2,7 +2,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "serial/FaultFilter.h"
+#include "engine/FaultFilter.h"
 
 class Emulator;
 class QCheckBox;

@@ -23,14 +23,25 @@ void QtFilePageWindow::setPauseChecked(bool checked) {
     ui.BTN_Pause->setChecked(checked);
 }
 
-void QtFilePageWindow::setRangeText(const std::string& t) { ui.EDIT_range->setText(qs(t)); }
-void QtFilePageWindow::setSpeedText(const std::string& t) { ui.EDIT_speed->setText(qs(t)); }
-void QtFilePageWindow::setCalculatedSpeedText(const std::string& t) {
-    ui.EDIT_calc_spd->setText(qs(t));
-}
-void QtFilePageWindow::setWaypointIdText(const std::string& t) {
-    // The identifier is bytes from a file; show them as Latin-1 rather than guess UTF-8.
-    ui.EDIT_WaypointID->setText(QString::fromLatin1(t.data(), static_cast<qsizetype>(t.size())));
+void QtFilePageWindow::setReadoutText(Readout which, const std::string& t) {
+    switch (which) {
+    case Readout::Range:
+        ui.EDIT_range->setText(qs(t));
+        break;
+    case Readout::Speed:
+        ui.EDIT_speed->setText(qs(t));
+        break;
+    case Readout::CalculatedSpeed:
+        ui.EDIT_calc_spd->setText(qs(t));
+        break;
+    case Readout::WaypointId:
+        // The identifier is bytes from a file; show them as Latin-1 rather than guess UTF-8.
+        ui.EDIT_WaypointID->setText(
+            QString::fromLatin1(t.data(), static_cast<qsizetype>(t.size())));
+        break;
+    case Readout::None:
+        break;
+    }
 }
 int QtFilePageWindow::pauseSecondsPosition() const { return ui.UpDown_sec->position(); }
 int QtFilePageWindow::recordsPerTickPosition() const { return ui.UpDown_lps->position(); }

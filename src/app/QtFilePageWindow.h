@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "playback/FilePage.h"
+#include "pages/FilePage.h"
 
 class QFileDialog;
 
@@ -21,22 +21,17 @@ public:
 
     QtFilePageWindow(Ui::TMainWin& ui, OpenDialog openDialog);
 
-    // PageControls
+    // PauseMarks
+    void setPauseChecked(bool checked) override;
+
+    // FilePageWindow
     int currentPage() const override;
     int pauseSecondsPosition() const override;
     int recordsPerTickPosition() const override;
-    void setPauseChecked(bool checked) override;
-
-    // ReadoutWindow / PlaybackWindow
-    void setRangeText(const std::string& text) override;
-    void setSpeedText(const std::string& text) override;
-    void setCalculatedSpeedText(const std::string& text) override;
-    void setWaypointIdText(const std::string& text) override;
+    void setReadoutText(Readout which, const std::string& text) override;
     std::string triggerText() const override;
     void setOpenFileCaption(const std::string& text) override;
     void setFileNameText(const std::string& text) override;
-
-    // FilePageWindow
     int fileTypeItem() const override;
     void selectFileTypeItem(int item) override;
     void selectFormatItem(int item) override;

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "emulator/MessageBoxSeam.h"
+#include "engine/MessageBoxSeam.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 
-#include "emulator/SimulatorWindow.h"
+#include "pages/SimulatorWindow.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "serial/TerminalLog.h"
+#include "engine/TerminalLog.h"
 
 class QTextEdit;
 

@@ -1,13 +1,13 @@
 #include <QApplication>
 #include <exception>
 
+#include "app/CalibrateDialog.h"
 #include "app/MainWindow.h"
 #include "app/QtMessageBox.h"
+#include "app/SerialPortDialog.h"
 #include "app/WidgetHelpers.h"
-#include "coupler/CalibrateDialog.h"
 #include "engine/Emulator.h"
-#include "serial/PosixSerialDevice.h"
-#include "serial/SerialPortDialog.h"
+#include "line/PosixSerialDevice.h"
 #include "settings/SettingsStore.h"
 
 int main(int argc, char* argv[]) {

@@ -2,7 +2,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "emulator/MessageBoxSeam.h"
+#include "engine/MessageBoxSeam.h"
 
 // Message boxes on standard error: the text, one line per line of the box. Boxes that ask
 // are answered Cancel, since nobody is there to retry.

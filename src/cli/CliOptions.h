@@ -5,8 +5,8 @@
 #include <string>
 
 #include "cli/Ramp.h"
-#include "emulator/EmulatorState.h"
-#include "serial/FaultFilter.h"
+#include "engine/FaultFilter.h"
+#include "formats/Navigation.h"
 
 enum class CliCommand { Simulate, Replay, Coupler, Flow };
 

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "cli/HeadlessWindow.h"
-#include "serial/TransmitLine.h"
+#include "engine/Readouts.h"
+#include "formats/Echo.h"
 
 namespace {
 // Read-outs are right-aligned in their boxes; the blanks carry no meaning off the window.
@@ -47,25 +47,19 @@ std::string JsonString(std::string_view bytes) {
     return s + '"';
 }
 
-std::string EchoText(std::string_view bytes) {
-    std::string s;
-    for (const char c : bytes)
-        AppendEcho(s, static_cast<unsigned char>(c));
-    return s;
-}
-
-std::string ReadoutLine(const HeadlessWindow& w, long long tick, bool json) {
-    const std::string range = trimmed(w.range);
-    const std::string speed = trimmed(w.speed);
-    const std::string calculated = trimmed(w.calculatedSpeed);
+std::string ReadoutLine(const Readouts& r, long long tick, bool json) {
+    const std::string range = trimmed(r.text(Readout::Range));
+    const std::string speed = trimmed(r.text(Readout::Speed));
+    const std::string calculated = trimmed(r.text(Readout::CalculatedSpeed));
+    const std::string& waypoint = r.text(Readout::WaypointId);
     if (json)
         return "{\"tick\":" + std::to_string(tick) + ",\"range\":" + JsonString(range) +
                ",\"speed\":" + JsonString(speed) +
                ",\"calculated_speed\":" + JsonString(calculated) +
-               ",\"waypoint\":" + JsonString(w.waypoint) + "}";
+               ",\"waypoint\":" + JsonString(waypoint) + "}";
     const auto shown = [](const std::string& t) { return t.empty() ? std::string("-") : t; };
     return "tick " + std::to_string(tick) + ": range " + shown(range) + ", speed " + shown(speed) +
-           ", calculated speed " + shown(calculated) + ", waypoint " + shown(EchoText(w.waypoint));
+           ", calculated speed " + shown(calculated) + ", waypoint " + shown(EchoText(waypoint));
 }
 
 void EchoTerminal::appendLine(std::string_view bytes) {

@@ -3,19 +3,17 @@
 #include <string>
 #include <string_view>
 
-#include "serial/TerminalLog.h"
+#include "engine/TerminalLog.h"
 
-class HeadlessWindow;
+class Readouts;
 
 // A JSON string literal of bytes; bytes outside ASCII are taken as Latin-1, as the window
 // shows a waypoint.
 std::string JsonString(std::string_view bytes);
-// Printable ASCII as itself, every other byte as \xNN.
-std::string EchoText(std::string_view bytes);
 
 // The File page's read-outs after tick `tick` (the first is 1): a line of text, or one JSON
 // object.
-std::string ReadoutLine(const HeadlessWindow& window, long long tick, bool json);
+std::string ReadoutLine(const Readouts& readouts, long long tick, bool json);
 
 // The terminal pane on standard output: each record as it is sent, one line each.
 class EchoTerminal : public TerminalView {

@@ -2,19 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <functional>
 #include <ostream>
 
 #include "cli/CliMessages.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSettings.h"
-#include "cli/HeadlessCalibrate.h"
-#include "cli/HeadlessWindow.h"
 #include "cli/StopSignal.h"
-#include "coupler/CalibrateLogic.h"
 #include "engine/Emulator.h"
-#include "serial/PosixSerialDevice.h"
+#include "line/PosixSerialDevice.h"
 
 namespace {
 
@@ -22,7 +18,7 @@ constexpr int Done = 0;
 constexpr int PortFailed = 1;
 constexpr int Refused = 2;
 
-using Clock = DeadlineSchedule::Clock;
+using Clock = RunLoop::Clock;
 
 Clock::duration seconds(double s) {
     // Held to a century, so that a huge --duration cannot overflow the clock's count.
@@ -30,8 +26,7 @@ Clock::duration seconds(double s) {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(capped));
 }
 
-// One run: the emulator and everything it borrows, in the order the window's main() makes
-// them.
+// One run: the emulator and what it borrows.
 class Session {
 public:
     Session(const CliOptions& o, StopSignal& s, std::ostream& output, std::ostream& errors)
@@ -41,21 +36,19 @@ public:
           device([this](const std::string& name) { return settings.devicePath(name); }),
           echo(out, o.json), emulator(device, settings, messages) {}
 
-    ~Session() { emulator.detach(); }
+    ~Session() { emulator.terminal().view = nullptr; }
 
-    // Start-up as the window's: settings, the port at the format's rate, the first display.
+    // Start-up as the window's: settings, the port at the format's rate.
     bool open() {
-        emulator.attach({window, window, options.echo ? &echo : nullptr});
+        emulator.terminal().view = options.echo ? &echo : nullptr;
+        emulator.runLoop().setPeriod(options.periodSeconds);
         emulator.start();
-        if (emulator.state().portHandle == InvalidPort)
-            return false; // the message box has said why
-        if (options.baudChoice != 0) {
-            // As Setup → Serial Port's OK with a fixed rate chosen.
-            emulator.state().baudChoice = options.baudChoice;
-            emulator.link().SetBaud(options.baudChoice);
-        }
-        emulator.FormActivate();
+        if (emulator.link().portHandle() == InvalidPort)
+            return false; // the message has said why
+        if (options.baudChoice != 0)
+            emulator.port().setBaudChoice(options.baudChoice, emulator.simulator().values().format);
         emulator.setFaults(options.faults);
+        emulator.onWake([this] { stop.wake(); });
         return true;
     }
 
@@ -71,54 +64,47 @@ public:
         err << '\n' << std::flush;
     }
 
-    bool lost() {
-        const PortHandle h = emulator.state().portHandle;
-        return h != InvalidPort && emulator.link().device().lost(h);
-    }
-
-    // Records already handed over still leave; then the port closes.
+    // Records already handed over still leave, for at most the grace of the end; what the line
+    // did not take by then is dropped and said.
     int finish(int status) {
-        emulator.writer().flush();
-        if (lost()) {
-            reportLost();
+        const bool lost = emulator.lineLost();
+        const LineStatusTexts before = StatusTexts(emulator.lineStatus());
+        const std::uint64_t dropped = emulator.shutdown();
+        if (lost) {
+            err << "tarrow-cli: " << before.port << ": the device went away\n";
             status = PortFailed;
         }
+        if (dropped > 0)
+            err << "tarrow-cli: " << dropped << (dropped == 1 ? " record" : " records")
+                << " still waiting for the line at the end, dropped\n";
         if (status == Done && !options.quiet) {
             const LineStatusTexts t = StatusTexts(emulator.lineStatus());
-            err << "tarrow-cli: " << t.sent << ", " << t.dropped << '\n' << std::flush;
+            err << "tarrow-cli: " << t.sent << ", " << t.dropped << '\n';
         }
-        emulator.shutdown();
+        err << std::flush;
         return status;
     }
 
-    // Serves the output tick on its grid until the tick count, the duration, a signal or
-    // `after` ends the run. `before` gets the number of ticks served before this one, so a
-    // ramp steps once per record even when a late tick skips a deadline; `after` gets the
-    // number served with this one.
-    int runTicks(const std::function<void(long long)>& before,
-                 const std::function<bool(long long)>& after) {
-        DeadlineSchedule schedule;
-        const Clock::time_point start = Clock::now();
-        schedule.restart(start, seconds(options.periodSeconds));
+    // Serves the run loop until the tick count, the duration, a signal or `carryOn` ends the
+    // run; the engine's own schedule decides when each tick goes.
+    int run(const std::function<bool()>& carryOn) {
         const Clock::time_point end = options.durationSeconds
-                                          ? start + seconds(*options.durationSeconds)
+                                          ? Clock::now() + seconds(*options.durationSeconds)
                                           : Clock::time_point::max();
-        long long served = 0;
-        while (!options.ticks || served < *options.ticks) {
-            if (schedule.next() > end) {
+        for (;;) {
+            const Clock::time_point wake = emulator.serve(Clock::now());
+            if (emulator.lineLost())
+                return finish(PortFailed);
+            if (options.ticks &&
+                emulator.runLoop().ticksServed() >= static_cast<std::uint64_t>(*options.ticks))
+                break;
+            if (!carryOn())
+                break;
+            if (wake > end) {
                 stop.waitUntil(end);
                 break;
             }
-            if (!stop.waitUntil(schedule.next()))
-                break;
-            before(served);
-            emulator.Timer1Timer();
-            ++served;
-            schedule.advance(Clock::now());
-            emulator.poll();
-            if (lost())
-                return finish(PortFailed);
-            if (!after(served))
+            if (!stop.waitUntil(wake))
                 break;
         }
         return finish(Done);
@@ -132,141 +118,126 @@ public:
     FileSettingsStore fileSettings;
     CliSettings settings;
     PosixSerialDevice device;
-    HeadlessWindow window;
     EchoTerminal echo;
     Emulator emulator;
-
-private:
-    void reportLost() {
-        const LineStatusTexts t = StatusTexts(emulator.lineStatus());
-        err << "tarrow-cli: " << t.port << ": the device went away\n" << std::flush;
-    }
 };
-
-// Types `value` into `edit` and leaves it, so the page's own rules clamp, wrap and round.
-void enter(Session& s, Control edit, double value, void (SimulatorInputs::*exit)()) {
-    s.window.setText(edit, NumberForEdit(value));
-    (s.emulator.simulator().*exit)();
-}
 
 int simulate(Session& s) {
     const CliOptions& o = s.options;
-    HeadlessWindow& w = s.window;
-    SimulatorInputs& inputs = s.emulator.simulator();
-    w.setItemIndex(Control::GroupFormat, o.formatItem);
-    inputs.GroupFormatClick();
-    if (o.xteMode) {
-        w.setItemIndex(Control::GroupXTE, static_cast<int>(*o.xteMode));
-        inputs.GroupXTEClick();
-    }
-    if (o.xteValue)
-        enter(s, Control::EB_Value, *o.xteValue, &SimulatorInputs::EB_ValueExit);
-    if (o.track)
-        enter(s, Control::EB_Track, *o.track, &SimulatorInputs::EB_TrackExit);
-    if (o.speed)
-        enter(s, Control::EB_Speed, *o.speed, &SimulatorInputs::EB_SpeedExit);
-    if (o.noCourse) {
-        w.setChecked(Control::BTN_Course, false);
-        inputs.BTN_CourseClick();
-    }
-    if (o.noHeading) {
-        w.setChecked(Control::BTN_Heading, false);
-        inputs.BTN_HeadingClick();
-    }
+    ApplySimulatorOptions(s.emulator, o);
     s.note();
-    const auto ramps = [&s, &o](long long k) {
-        if (o.xteRamp)
-            enter(s, Control::EB_Value, o.xteRamp->at(k, o.periodSeconds),
-                  &SimulatorInputs::EB_ValueExit);
-        if (o.trackRamp)
-            enter(s, Control::EB_Track, o.trackRamp->at(k, o.periodSeconds),
-                  &SimulatorInputs::EB_TrackExit);
-        if (o.speedRamp)
-            enter(s, Control::EB_Speed, o.speedRamp->at(k, o.periodSeconds),
-                  &SimulatorInputs::EB_SpeedExit);
-    };
-    return s.runTicks(ramps, [](long long) { return true; });
+    Simulator& sim = s.emulator.simulator();
+    // Ramps step once per tick served, even when a late tick skips a deadline.
+    s.emulator.runLoop().onTick(
+        [&sim, &o](std::uint64_t k) {
+            const auto tick = static_cast<long long>(k);
+            if (o.xteRamp)
+                sim.setXteValue(o.xteRamp->at(tick, o.periodSeconds));
+            if (o.trackRamp)
+                sim.setTrack(o.trackRamp->at(tick, o.periodSeconds));
+            if (o.speedRamp)
+                sim.setSpeed(o.speedRamp->at(tick, o.periodSeconds));
+        },
+        {});
+    return s.run([] { return true; });
 }
 
 int replay(Session& s) {
     const CliOptions& o = s.options;
-    HeadlessWindow& w = s.window;
-    FilePage& page = s.emulator.filePage();
-    w.showPage(1);
-    page.TAB_mainChange(); // the File page pauses the output until Pause is released
-    w.selectFileTypeItem(o.fileTypeNmea ? 0 : 1);
-    page.RadioGroupFileTypeClick();
-    w.setChunksText(std::to_string(o.records));
-    page.EDIT_chunksChange();
-    // The read-outs count ticks per hour in whole seconds, as the Pause Seconds box holds.
-    const long wholeSeconds = std::max(1L, std::lround(o.periodSeconds));
-    w.setSecPauseText(std::to_string(wholeSeconds));
-    page.EDIT_SecPauseChange();
-    w.typeTrigger(o.trigger);
-    if (o.loop) {
-        w.setLoopChecked(true);
-        page.CheckBoxLoopClick();
-    }
-    w.chooseFile(o.file);
-    page.BTN_OpenFileClick();
-    if (!s.emulator.state().fileOpen) {
-        s.err << "tarrow-cli: cannot open " << o.file << '\n';
+    Replay& replay = s.emulator.replay();
+    s.emulator.runLoop().showPage(Page::File);
+    replay.setFileType(o.fileTypeNmea);
+    replay.setRecordsPerTick(o.records);
+    replay.setPauseSeconds(o.periodSeconds);
+    replay.setTrigger(o.trigger);
+    replay.setLoop(o.loop);
+    if (const CommandResult opened = replay.open(o.file); !opened.ok) {
+        s.err << "tarrow-cli: " << opened.text << '\n';
         return s.finish(Refused);
     }
-    s.emulator.MNU_PauseClick();
     s.note();
     bool openAtTick = false;
-    const auto before = [&s, &openAtTick](long long) { openAtTick = s.emulator.state().fileOpen; };
-    const auto after = [&s, &o, &openAtTick](long long served) {
-        if (openAtTick && !o.quiet)
-            s.out << ReadoutLine(s.window, served, o.json) << '\n' << std::flush;
-        // Without Loop the replay closes the file at its end, and the run is over.
-        return s.emulator.state().fileOpen;
-    };
-    return s.runTicks(before, after);
+    s.emulator.runLoop().onTick(
+        [&replay, &openAtTick](std::uint64_t) { openAtTick = replay.isOpen(); },
+        [&s, &o, &replay, &openAtTick](std::uint64_t served) {
+            if (openAtTick && !o.quiet)
+                s.out << ReadoutLine(replay.readouts(), static_cast<long long>(served), o.json)
+                      << '\n'
+                      << std::flush;
+        });
+    // Without Loop the replay closes the file at its end, and the run is over.
+    return s.run([&replay] { return replay.isOpen(); });
+}
+
+CommandResult sendCoupler(Coupler& coupler, const CouplerRequest& r) {
+    switch (r.action) {
+    case CouplerAction::Offset:
+        return coupler.sendOffset(r.value);
+    case CouplerAction::Dim:
+        return r.value == DimSensor ? coupler.sendDimming(DimChoice::Sensor)
+               : r.value == DimVolt ? coupler.sendDimming(DimChoice::Volt)
+               : r.value == DimNone ? coupler.sendDimming(DimChoice::None)
+                                    : coupler.sendDimming(DimChoice::Level, r.value);
+    case CouplerAction::CourseGain:
+        return coupler.sendCourseGain(r.value);
+    case CouplerAction::HeadingGain:
+        return coupler.sendHeadingGain(r.value);
+    case CouplerAction::Type:
+        return coupler.sendType(r.value);
+    case CouplerAction::Brightness:
+        return coupler.sendBrightness(r.value);
+    case CouplerAction::VirtualWaypoints:
+        return coupler.sendCamlink(Camlink::VirtualWaypoints, r.value);
+    case CouplerAction::Anticipation:
+        return coupler.sendCamlink(Camlink::Anticipation, r.value);
+    case CouplerAction::MaxAngle:
+        return coupler.sendCamlink(Camlink::MaxAngle, r.value);
+    case CouplerAction::MaxTime:
+        return coupler.sendCamlink(Camlink::MaxTime, r.value);
+    }
+    return CommandResult::Refused("unknown coupler command");
 }
 
 int coupler(Session& s) {
-    HeadlessCalibrate dialog;
-    Emulator& e = s.emulator;
-    CalibrateLogic logic(e.state(), dialog, e.transmitter(), e.messages(), e.settings());
-    logic.FormShow();
-    // The box as the command line sets it, without storing it as the dialog's click would.
-    dialog.setChecked(CalibrateCheckBox::CHKBOX_Compat, s.options.compatibility);
+    // The layout as the command line asks for it, not stored as the dialog's box would.
+    s.emulator.coupler().setCompatibility(s.options.compatibility, false);
     s.note();
-    const int warnings = s.messages.warnings;
-    ApplyCouplerRequest(logic, dialog, s.options.coupler);
-    return s.finish(s.messages.warnings > warnings ? Refused : Done);
+    const CommandResult sent = sendCoupler(s.emulator.coupler(), s.options.coupler);
+    if (!sent.ok)
+        s.err << "tarrow-cli: " << sent.text << '\n';
+    return s.finish(sent.ok ? Done : Refused);
 }
 
 int flow(Session& s) {
-    HeadlessWindow& w = s.window;
+    // Pulses only: the ticks send nothing.
+    s.emulator.runLoop().setPaused(true);
     FuelFlow& fuel = s.emulator.fuelFlow();
-    w.setText(Control::EB_Flow, NumberForEdit(s.options.flowRate));
-    w.setChecked(Control::BTN_FlowEna, true);
-    fuel.BTN_FlowEnaClick();
+    fuel.setEnabled(true);
+    fuel.setFlow(s.options.flowRate);
     s.note();
-    const Clock::time_point end = s.options.durationSeconds
-                                      ? Clock::now() + seconds(*s.options.durationSeconds)
-                                      : Clock::time_point::max();
-    int status = Done;
-    // The edges run on the pulse timer's thread; this one only looks after the line.
-    for (auto next = Clock::now(); next < end;) {
-        next = std::min(end, next + std::chrono::milliseconds(250));
-        if (!s.stop.waitUntil(next))
-            break;
-        s.emulator.poll();
-        if (s.lost()) {
-            status = PortFailed;
-            break;
-        }
-    }
-    w.setChecked(Control::BTN_FlowEna, false);
-    fuel.BTN_FlowEnaClick();
-    return s.finish(status);
+    const int status = s.run([] { return true; });
+    fuel.setEnabled(false);
+    return status;
 }
 
 } // namespace
+
+void ApplySimulatorOptions(Emulator& emulator, const CliOptions& o) {
+    Simulator& sim = emulator.simulator();
+    sim.setFormat(o.formatItem == 0   ? OutputFormat::NmeaV2
+                  : o.formatItem == 2 ? OutputFormat::Aviation
+                                      : OutputFormat::NmeaV3);
+    if (o.xteMode)
+        sim.setXteMode(*o.xteMode);
+    if (o.xteValue)
+        sim.setXteValue(*o.xteValue);
+    if (o.track)
+        sim.setTrack(*o.track);
+    if (o.speed)
+        sim.setSpeed(*o.speed);
+    sim.setCourse(!o.noCourse);
+    sim.setHeading(!o.noHeading);
+}
 
 int RunCommand(const CliOptions& options, StopSignal& stop, std::ostream& out, std::ostream& err) {
     Session session(options, stop, out, err);

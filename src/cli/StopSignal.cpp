@@ -55,7 +55,17 @@ void StopSignal::watch() {
 bool StopSignal::waitUntil(DeadlineSchedule::TimePoint deadline) {
     std::unique_lock lock(mutex);
     // steady_clock is CLOCK_MONOTONIC; the wait sleeps to the absolute deadline.
-    return !changed.wait_until(lock, deadline, [this] { return received != 0; });
+    changed.wait_until(lock, deadline, [this] { return received != 0 || woken; });
+    woken = false;
+    return received == 0;
+}
+
+void StopSignal::wake() {
+    {
+        std::lock_guard lock(mutex);
+        woken = true;
+    }
+    changed.notify_all();
 }
 
 bool StopSignal::requested() const {

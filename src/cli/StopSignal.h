@@ -3,7 +3,7 @@
 #include <mutex>
 #include <thread>
 
-#include "emulator/DeadlineSchedule.h"
+#include "line/DeadlineSchedule.h"
 
 // SIGINT and SIGTERM as a request to stop, and the waits that end early on it. Construct it
 // before any other thread starts: the signals are blocked in every thread and read from a
@@ -15,8 +15,11 @@ public:
     StopSignal(const StopSignal&) = delete;
     StopSignal& operator=(const StopSignal&) = delete;
 
-    // Sleeps until `deadline` on the monotonic clock. False when a stop was asked for first.
+    // Sleeps until `deadline` on the monotonic clock, or until wake(). False when a stop was
+    // asked for first.
     bool waitUntil(DeadlineSchedule::TimePoint deadline);
+    // Ends the wait under way, or the next one, early. From any thread.
+    void wake();
     bool requested() const;
     // The signal that asked, 0 while none has.
     int signal() const;
@@ -27,6 +30,7 @@ private:
     mutable std::mutex mutex;
     std::condition_variable changed;
     int received = 0;
+    bool woken = false;
     int signalFd = -1;
     int quitFd = -1; // wakes the watcher at the end of the run
     std::thread watcher;

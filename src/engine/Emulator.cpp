@@ -1,129 +1,88 @@
 #include "engine/Emulator.h"
 
-#include <cmath>
+#include "engine/MessageBoxSeam.h"
+#include "engine/Startup.h"
+#include "line/SerialDevice.h"
 
-#include "emulator/MessageBoxSeam.h"
-#include "emulator/WindowActivation.h"
-#include "settings/SettingsStore.h"
-#include "settings/StartupSettings.h"
-
-Emulator::Pages::Pages(Emulator& e, const FrontEnd& f)
-    : simulatorWindow(f.simulator), pause(e.emulatorState, f.filePage),
-      simulator(e.emulatorState, f.simulator, e.messageBoxes, e.serialLink),
-      fuelFlow(e.emulatorState, f.simulator, e.messageBoxes, e.pulses),
-      playback(e.emulatorState, f.filePage, e.output),
-      filePage(e.emulatorState, f.filePage, playback, simulator, pause),
-      tick(e.emulatorState, f.filePage, e.output) {
-    tick.setPlayback(&playback);
-}
+namespace {
+constexpr std::chrono::milliseconds HousekeepingEvery{250};
+constexpr std::chrono::milliseconds ReopenEvery{500};
+} // namespace
 
 Emulator::Emulator(SerialDevice& device, SettingsStore& settings, MessageBoxSeam& messages)
     : serialDevice(device), settingsStore(settings), messageBoxes(messages), lineWriter(device),
-      serialLink(emulatorState, device, lineWriter, messages),
-      output(emulatorState, lineWriter, terminalLog, &faultFilter),
+      serialLink(device, lineWriter), chosenPort(serialLink, settings, messages), sim(chosenPort),
+      transmitter(sim.values(), serialLink, lineWriter, terminalLog, &faultFilter),
+      player(sim, transmitter), couplerSettings(transmitter, settings, messages),
       // FlowTimerTimer: every tick inverts RTS, on the timer's own thread.
-      pulses([this] { serialLink.ToggleRts(); }) {}
+      pulseTimer([this] { serialLink.ToggleRts(); }), flow(pulseTimer),
+      loop(sim, player, transmitter, faultFilter, lineWriter, serialLink) {}
 
 Emulator::~Emulator() {
-    pulses.setEnabled(false);
+    pulseTimer.setEnabled(false);
     // Commands still waiting refer to the link; they run before anything is taken down.
     lineWriter.stop();
 }
 
-void Emulator::attach(const FrontEnd& frontEnd) {
-    terminalLog.view = frontEnd.terminal;
-    pages = std::make_unique<Pages>(*this, frontEnd);
-}
-
-void Emulator::detach() {
-    pages.reset();
-    terminalLog.view = nullptr;
-}
-
 void Emulator::start() {
-    ReadStartupSettings(emulatorState, settingsStore, messageBoxes);
-    const char* name =
-        SerialLink::PortNames[emulatorState.portIndex % SerialLink::PortNames.size()];
-    serialLink.UsePort(serialLink.OpenPort(name));
-    if (emulatorState.portHandle == InvalidPort)
-        messageBoxes.show(CantOpenPortMessage(name, serialDevice), "", MsgIcon::Warning);
-    else
-        serialLink.SetBaud(SerialLink::AutoBaudIndex(emulatorState.format));
-    if (pages)
-        pages->tick.start(DeadlineSchedule::Clock::now());
+    const StartupSettings read = ReadStartupSettings(settingsStore, messageBoxes);
+    chosenPort.portIndex = read.portIndex;
+    couplerSettings.setCompatibility(read.compatibility, false);
+    chosenPort.openAtStartUp(sim.values().format);
+    loop.start(RunLoop::Clock::now());
 }
 
-void Emulator::shutdown() {
-    pulses.setEnabled(false);
-    serialLink.ClosePort(emulatorState.portHandle);
-    lineWriter.stop();
+void Emulator::onWake(std::function<void()> wake) { lineWriter.onDrained(std::move(wake)); }
+
+Emulator::TimePoint Emulator::serve(TimePoint now) {
+    if (ended)
+        return TimePoint::max();
+    if (now >= nextHousekeeping) {
+        housekeeping(now);
+        nextHousekeeping = now + HousekeepingEvery;
+    }
+    return std::min(loop.serve(now), nextHousekeeping);
 }
 
-void Emulator::Timer1Timer() {
-    if (!pages)
-        return;
-    const std::uint64_t before = output.bytesHandedOver();
-    faultFilter.beginTick(emulatorState.format, std::chrono::steady_clock::now(),
-                          std::chrono::system_clock::now());
-    pages->tick.Timer1Timer();
-    output.endTick();
-    const double bytes = static_cast<double>(output.bytesHandedOver() - before);
-    // Eight data bits, no parity and one stop bit: ten bits a byte.
-    const double carried = static_cast<double>(serialLink.baudRate()) / 10.0 *
-                           static_cast<double>(pages->tick.periodMilliseconds()) / 1000.0;
-    lastLoad = carried > 0 ? static_cast<int>(std::lround(bytes * 100.0 / carried)) : -1;
-}
-
-DeadlineSchedule::TimePoint Emulator::nextTick() const {
-    return pages ? pages->tick.next() : DeadlineSchedule::TimePoint::max();
-}
-
-int Emulator::tickPeriodMilliseconds() const {
-    return pages ? pages->tick.periodMilliseconds() : 0;
-}
-
-void Emulator::FormActivate() {
-    if (pages)
-        ::FormActivate(emulatorState, pages->simulatorWindow);
-}
-
-void Emulator::MNU_PauseClick() {
-    if (pages)
-        pages->pause.MNU_PauseClick();
-}
-
-void Emulator::poll() {
-    serialLink.ReportLateFailures();
+void Emulator::housekeeping(TimePoint now) {
+    chosenPort.reportLateFailures();
     // An unplugged line comes back by itself: the writer tries it again twice a second, in its
     // place among the records, without a word to the user.
-    const PortHandle h = emulatorState.portHandle;
-    const auto now = DeadlineSchedule::Clock::now();
-    if (h != InvalidPort && now - lastReopen >= std::chrono::milliseconds(500) &&
-        serialDevice.lost(h)) {
+    const PortHandle h = serialLink.portHandle();
+    if (h != InvalidPort && now - lastReopen >= ReopenEvery && serialDevice.lost(h)) {
         lastReopen = now;
         lineWriter.post([this, h] { serialDevice.reopen(h); });
     }
 }
 
+bool Emulator::lineLost() const {
+    const PortHandle h = serialLink.portHandle();
+    return h != InvalidPort && serialDevice.lost(h);
+}
+
+std::uint64_t Emulator::shutdown(std::chrono::milliseconds grace) {
+    if (ended)
+        return 0;
+    ended = true;
+    pulseTimer.setEnabled(false);
+    lineWriter.onDrained(nullptr);
+    chosenPort.close();
+    return lineWriter.finish(grace);
+}
+
 LineStatus Emulator::lineStatus() {
     LineStatus s;
-    const std::size_t index = emulatorState.portIndex % SerialLink::PortNames.size();
-    s.portName = SerialLink::PortNames[index];
-    // Read again only when the port changes: a switch, or the same port given another device.
-    if (devicePortIndex != static_cast<int>(index) || deviceHandle != emulatorState.portHandle) {
-        devicePath = settingsStore.devicePath(s.portName);
-        devicePortIndex = static_cast<int>(index);
-        deviceHandle = emulatorState.portHandle;
-    }
-    s.device = devicePath;
-    s.open = emulatorState.portHandle != InvalidPort;
-    s.detail = s.open ? serialDevice.describe(emulatorState.portHandle) : std::string();
-    s.lost = s.open && serialDevice.lost(emulatorState.portHandle);
+    s.portName = chosenPort.portName();
+    s.device = chosenPort.devicePath();
+    const PortHandle h = serialLink.portHandle();
+    s.open = h != InvalidPort;
+    s.detail = s.open ? serialDevice.describe(h) : std::string();
+    s.lost = s.open && serialDevice.lost(h);
     s.baud = s.open ? serialLink.baudRate() : 0;
     const LineCounters& counts = lineWriter.counters();
     s.bytesSent = counts.bytesSent.load();
     s.recordsDropped = counts.recordsDropped.load();
-    s.loadPercent = lastLoad;
+    s.loadPercent = loop.loadPercent();
     s.faults = FaultWords(faultFilter.settings());
     s.liveTime = faultFilter.settings().liveTime;
     return s;

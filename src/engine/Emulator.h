@@ -1,109 +1,92 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
-#include <memory>
-#include <string>
+#include <functional>
 
-#include "emulator/EmulatorState.h"
-#include "emulator/FuelFlow.h"
-#include "emulator/OutputTick.h"
-#include "emulator/PauseCommand.h"
-#include "emulator/PulseTimer.h"
-#include "emulator/SimulatorInputs.h"
+#include "engine/Coupler.h"
+#include "engine/FaultFilter.h"
+#include "engine/FuelFlow.h"
 #include "engine/LineStatus.h"
-#include "playback/FilePage.h"
-#include "playback/PlaybackEngine.h"
-#include "serial/FaultFilter.h"
-#include "serial/LineWriter.h"
-#include "serial/SerialLink.h"
-#include "serial/TerminalLog.h"
-#include "serial/TransmitLine.h"
+#include "engine/Port.h"
+#include "engine/Replay.h"
+#include "engine/RunLoop.h"
+#include "engine/Simulator.h"
+#include "engine/TerminalLog.h"
+#include "engine/TransmitLine.h"
+#include "line/LineWriter.h"
+#include "line/PulseTimer.h"
+#include "line/SerialLink.h"
 
 class MessageBoxSeam;
 class SerialDevice;
 class SettingsStore;
 
-// What a front end lends the emulator: the controls its logic reads and writes.
-struct FrontEnd {
-    SimulatorWindow& simulator;
-    FilePageWindow& filePage; // also the replay's, the read-outs' and the tick's window
-    TerminalView* terminal = nullptr;
-};
-
-// The emulator: owns the state, the line (link, writer, transmitter, terminal), the output
-// tick, the fuel-flow timer, the replay and the pages' logic, and wires them together. The
-// window and the command line drive the same object; it knows nothing of either.
+// The emulator: its state, split by owner, each owner with the commands that change it; the
+// line (link, writer, transmitter, terminal); the run loop. The window, the command line and
+// any other front end drive the same object through the same commands; it knows none of them.
+// Everything here runs on one thread; the writer and the pulse timer only do the line's I/O.
 class Emulator {
 public:
+    using TimePoint = RunLoop::TimePoint;
+
     Emulator(SerialDevice& device, SettingsStore& settings, MessageBoxSeam& messages);
     ~Emulator();
     Emulator(const Emulator&) = delete;
     Emulator& operator=(const Emulator&) = delete;
 
-    // The pages' logic lives from attach to detach, on the front end's controls.
-    void attach(const FrontEnd& frontEnd);
-    void detach();
-
-    // Start-up: reads the settings, opens the persisted port at the format's rate and starts
-    // the tick schedule (the first tick one period from now).
-    void start();
-    // The program ends: closes the port; records still waiting are dropped.
-    void shutdown();
-
-    // The output tick; the front end calls it when nextTick() is due.
-    void Timer1Timer();
-    DeadlineSchedule::TimePoint nextTick() const;
-    int tickPeriodMilliseconds() const;
+    Simulator& simulator() { return sim; }
+    Coupler& coupler() { return couplerSettings; }
+    Replay& replay() { return player; }
+    FuelFlow& fuelFlow() { return flow; }
+    Port& port() { return chosenPort; }
+    RunLoop& runLoop() { return loop; }
+    Transmitter& output() { return transmitter; }
+    TerminalLog& terminal() { return terminalLog; }
+    LineWriter& writer() { return lineWriter; }
+    SerialLink& link() { return serialLink; }
+    PulseTimer& pulses() { return pulseTimer; }
+    MessageBoxSeam& messages() { return messageBoxes; }
+    SettingsStore& settings() { return settingsStore; }
 
     // Faults and live time on the tick's records; off at start and never stored.
     void setFaults(const FaultSettings& settings) { faultFilter.configure(settings); }
     const FaultSettings& faults() const { return faultFilter.settings(); }
 
-    void FormActivate();
-    void MNU_PauseClick();
-    // Window thread, now and then: reports what the helper threads found since the last call.
-    void poll();
+    // Start-up: reads the settings, opens the persisted port at the format's rate and starts
+    // the tick schedule (the first tick one period from now).
+    void start();
+    // The run loop and what the line reported since the last call; returns when to call
+    // again. `wake`, when set, is called on the writer's thread when the line has drained,
+    // so that a tick held back for it can be served at once.
+    TimePoint serve(TimePoint now);
+    void onWake(std::function<void()> wake);
+    // True once the open port's device has gone away.
+    bool lineLost() const;
+    // The end of the run: the fuel-flow edges stop, the port closes, the line gets at most
+    // `grace` to take what is waiting. Returns the records that had to be dropped.
+    std::uint64_t shutdown(std::chrono::milliseconds grace = std::chrono::milliseconds{1500});
+
     LineStatus lineStatus();
 
-    EmulatorState& state() { return emulatorState; }
-    SettingsStore& settings() { return settingsStore; }
-    MessageBoxSeam& messages() { return messageBoxes; }
-    LineWriter& writer() { return lineWriter; }
-    SerialLink& link() { return serialLink; }
-    TerminalLog& terminal() { return terminalLog; }
-    Transmitter& transmitter() { return output; }
-    PulseTimer& flowTimer() { return pulses; }
-    // Attached only:
-    SimulatorInputs& simulator() { return pages->simulator; }
-    FuelFlow& fuelFlow() { return pages->fuelFlow; }
-    PlaybackEngine& playback() { return pages->playback; }
-    FilePage& filePage() { return pages->filePage; }
-
 private:
-    struct Pages {
-        Pages(Emulator& e, const FrontEnd& f);
-        SimulatorWindow& simulatorWindow;
-        PauseCommand pause;
-        SimulatorInputs simulator;
-        FuelFlow fuelFlow;
-        PlaybackEngine playback;
-        FilePage filePage;
-        OutputTick tick;
-    };
+    void housekeeping(TimePoint now);
 
-    EmulatorState emulatorState;
     SerialDevice& serialDevice;
     SettingsStore& settingsStore;
     MessageBoxSeam& messageBoxes;
     LineWriter lineWriter;
     SerialLink serialLink;
+    Port chosenPort;
+    Simulator sim;
     TerminalLog terminalLog;
     FaultFilter faultFilter;
-    Transmitter output;
-    PulseTimer pulses;
-    std::unique_ptr<Pages> pages;
-    int lastLoad = -1;
-    DeadlineSchedule::TimePoint lastReopen{}; // the last try to open a lost line again
-    int devicePortIndex = -1; // the port `devicePath` was read for, and its handle then
-    PortHandle deviceHandle = InvalidPort;
-    std::string devicePath;
+    Transmitter transmitter;
+    Replay player;
+    Coupler couplerSettings;
+    PulseTimer pulseTimer;
+    FuelFlow flow;
+    RunLoop loop;
+    bool ended = false;
+    TimePoint nextHousekeeping{};
+    TimePoint lastReopen{};
 };

@@ -1,0 +1,222 @@
+#include "engine/Replay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "engine/Simulator.h"
+#include "engine/TransmitLine.h"
+#include "formats/AviationFieldTable.h"
+
+namespace {
+
+constexpr char Stx = 0x02;
+constexpr char Etx = 0x03;
+constexpr char Lf = 0x0A;
+constexpr char Cr = 0x0D;
+
+// Room for the gathered bytes; the last byte of the buffer is kept for a terminator.
+constexpr int GatherCapacity = Replay::LineBufferSize - 1;
+
+// A value starts right after the letter at the start of the buffer, so it always fits.
+static_assert(1 + MaxAviationFieldWidth <= GatherCapacity);
+
+} // namespace
+
+Replay::Replay(Simulator& s, Transmitter& t) : simulator(s), transmitter(t) {}
+
+void Replay::setView(ReplayView* v) {
+    view = v;
+    shown.setView(v);
+}
+
+CommandResult Replay::open(const std::string& path) {
+    // Text or binary makes no difference here: the lines are cut at their first CR or LF.
+    PlaybackFile opened;
+    if (!opened.open(path))
+        return CommandResult::Refused("Can't open " + path + ": not a readable regular file");
+    file.swap(opened);
+    fileOpen = true;
+    if (view)
+        view->fileOpened(std::filesystem::path(path).filename().string());
+    return {};
+}
+
+void Replay::close() {
+    fileOpen = false;
+    file.close();
+    if (view)
+        view->fileClosed();
+}
+
+void Replay::setFileType(bool nmea) {
+    fileTypeNmea = nmea;
+    simulator.useFileType(nmea);
+}
+
+int Replay::setRecordsPerTick(int records) {
+    recordsPerTick = std::clamp(records, 0, MaxRecordsPerTick);
+    return recordsPerTick;
+}
+
+CommandResult Replay::setPauseSeconds(double seconds) {
+    if (!std::isfinite(seconds) || seconds <= 0.0)
+        return CommandResult::Refused("The seconds per tick must be above 0");
+    pauseSeconds = seconds;
+    return {};
+}
+
+void Replay::PlaybackTick() {
+    if (!file.isOpen())
+        return;
+    file.refresh();
+    Tick t;
+    // 0 means no limit.
+    t.recordBudget = recordsPerTick;
+    for (;;) {
+        const Step step = fileTypeNmea ? nmeaStep(t) : aviationStep(t);
+        if (step == Step::EndTick)
+            return;
+        if (step == Step::EndOfFile && !endOfFile(t))
+            return;
+    }
+}
+
+bool Replay::useRecordBudget(Tick& t) {
+    if (t.recordBudget == 0)
+        return false;
+    t.budgetUsed = true;
+    return --t.recordBudget == 0;
+}
+
+bool Replay::useTriggerBudget(Tick& t) {
+    t.budgetUsed = true;
+    return --t.triggerBudget == 0;
+}
+
+// True to carry on with the next step in this tick.
+bool Replay::endOfFile(Tick& t) {
+    t.length = 0;
+    if (!loop) {
+        close();
+        return false;
+    }
+    file.rewind();
+    // A whole pass over the file that used no budget would be repeated for ever.
+    if (t.rewound && !t.budgetUsed)
+        return false;
+    t.rewound = true;
+    t.budgetUsed = false;
+    return true;
+}
+
+Replay::Step Replay::nmeaStep(Tick& t) {
+    const long position = file.tell();
+    char* line = t.line.data();
+    if (!file.readLine(line, MaxNmeaLineChars))
+        return Step::EndOfFile;
+    const std::string_view triggerText(trigger.c_str());
+    if (!triggerText.empty() &&
+        std::string_view(line).find(triggerText) != std::string_view::npos) {
+        if (useTriggerBudget(t)) {
+            file.seek(position);
+            return Step::EndTick;
+        }
+    }
+    HandleNmeaLine(line);
+    return useRecordBudget(t) ? Step::EndTick : Step::Continue;
+}
+
+void Replay::HandleNmeaLine(char* line) {
+    line[std::strcspn(line, "\r\n")] = '\0';
+    if (std::strncmp(line, "$GPRMB", 6) == 0) {
+        transmitter.TransmitLine(line, 0);
+        shown.GprmbReadout(line, pauseSeconds);
+    } else if (std::strncmp(line, "$GPRMC", 6) == 0) {
+        transmitter.TransmitLine(line, 0);
+        shown.GprmcReadout(line);
+    }
+    // The line writer keeps the gap on the wire; nothing waits here.
+    transmitter.Wait10ms();
+}
+
+void Replay::sendGathered(Tick& t) {
+    if (t.length > 0)
+        transmitter.TransmitLine(t.line.data(), t.length);
+    t.length = 0;
+}
+
+bool Replay::fullPieceEndsTick(Tick& t) {
+    // A line too long for the buffer leaves in pieces rather than losing bytes. Each piece uses
+    // a record of the budget, so a file without line ends still sends a bounded amount a tick.
+    if (t.length < GatherCapacity)
+        return false;
+    sendGathered(t);
+    return useRecordBudget(t);
+}
+
+void Replay::gather(Tick& t, char byte) { t.line[static_cast<std::size_t>(t.length++)] = byte; }
+
+Replay::Step Replay::aviationStep(Tick& t) {
+    const int read = file.readByte();
+    const bool gathers = t.scan == AviationScanState::FieldValue ||
+                         (read >= 0 && read != Stx && read != Etx && read != Lf);
+    if (gathers && fullPieceEndsTick(t)) {
+        if (read >= 0)
+            file.unreadByte(read); // the byte opens the next tick's first piece
+        return Step::EndTick;
+    }
+    if (t.scan == AviationScanState::FieldValue) {
+        // A value is counted, not delimited; the end of the file reads as 0xFF until it is full.
+        gather(t, static_cast<char>(read < 0 ? 0xFF : read));
+        if (++t.valueCount == t.field->width) {
+            shown.show(t.field->readout, t.line.data() + t.valueStart, t.field->width,
+                       t.field->scale);
+            t.scan = AviationScanState::LineRest;
+        }
+        return Step::Continue;
+    }
+    if (read < 0)
+        return Step::EndOfFile;
+    const char byte = static_cast<char>(read);
+    switch (byte) {
+    case Stx:
+        if (useTriggerBudget(t)) {
+            file.unreadByte(read);
+            return Step::EndTick;
+        }
+        transmitter.TransmitLine(&byte, 1);
+        t.length = 0;
+        t.scan = AviationScanState::LineStart;
+        break;
+    case Etx:
+        transmitter.TransmitLine(&byte, 1);
+        t.scan = AviationScanState::OutsideRecord;
+        break;
+    case Lf:
+        break;
+    case Cr:
+        gather(t, byte);
+        sendGathered(t);
+        t.scan = AviationScanState::LineStart;
+        if (useRecordBudget(t))
+            return Step::EndTick;
+        break;
+    default:
+        gather(t, byte);
+        if (t.scan == AviationScanState::LineStart) {
+            t.field = FindAviationField(static_cast<unsigned char>(read));
+            if (t.field != nullptr) {
+                t.valueStart = t.length;
+                t.valueCount = 0;
+                t.scan = AviationScanState::FieldValue;
+            } else {
+                t.scan = AviationScanState::LineRest;
+            }
+        }
+        break;
+    }
+    return Step::Continue;
+}

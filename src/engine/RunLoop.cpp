@@ -1,0 +1,81 @@
+#include "engine/RunLoop.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "engine/FaultFilter.h"
+#include "engine/Replay.h"
+#include "engine/Simulator.h"
+#include "engine/TransmitLine.h"
+#include "line/LineWriter.h"
+#include "line/SerialLink.h"
+
+RunLoop::RunLoop(Simulator& s, Replay& r, Transmitter& o, FaultFilter& f, LineWriter& w,
+                 const SerialLink& l)
+    : simulator(s), replay(r), output(o), faults(f), writer(w), link(l) {}
+
+void RunLoop::start(TimePoint now) {
+    Clock::duration period = schedule.interval();
+    if (intervalPending) {
+        period = pendingPeriod;
+        intervalPending = false;
+    }
+    schedule.restart(now, period);
+    running = true;
+}
+
+CommandResult RunLoop::setPeriod(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0.001 || seconds > 100.0)
+        return CommandResult::Refused("The period must be 0.001 to 100 seconds");
+    pendingPeriod =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    intervalPending = true;
+    return {};
+}
+
+double RunLoop::periodSeconds() const {
+    return std::chrono::duration<double>(schedule.interval()).count();
+}
+
+void RunLoop::onTick(TickHook b, TickHook a) {
+    before = std::move(b);
+    after = std::move(a);
+}
+
+RunLoop::TimePoint RunLoop::serve(TimePoint now) {
+    if (!running || now < schedule.next())
+        return schedule.next();
+    // The records of the ticks before leave first; then this tick, at once.
+    if (writer.recordsWaiting())
+        return now + LineCheck;
+    if (before)
+        before(served);
+    const std::uint64_t bytesBefore = output.bytesHandedOver();
+    faults.beginTick(simulator.values().format, now, std::chrono::system_clock::now());
+    Timer1Timer(now);
+    output.endTick();
+    const double bytes = static_cast<double>(output.bytesHandedOver() - bytesBefore);
+    // Eight data bits, no parity and one stop bit: ten bits a byte.
+    const double carried = static_cast<double>(link.baudRate()) / 10.0 * periodSeconds();
+    load = carried > 0 ? static_cast<int>(std::lround(bytes * 100.0 / carried)) : -1;
+    ++served;
+    if (after)
+        after(served);
+    return schedule.next();
+}
+
+void RunLoop::Timer1Timer(TimePoint now) {
+    if (intervalPending) {
+        // The new period counts from this tick's own deadline, not from when it ran.
+        schedule.restart(schedule.next(), pendingPeriod);
+        intervalPending = false;
+    } else {
+        schedule.advance(now);
+    }
+    if (paused)
+        return;
+    if (showing == Page::Simulator)
+        simulator.sendRecords(output);
+    else if (replay.isOpen())
+        replay.PlaybackTick();
+}

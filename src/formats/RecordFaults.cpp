@@ -1,0 +1,102 @@
+#include "formats/RecordFaults.h"
+
+#include <cstdio>
+#include <ctime>
+#include <random>
+
+#include "formats/Checksum.h"
+
+namespace {
+// The sentence type after "$" and a two-letter talker: "RMB", "RMC".
+bool isSentence(std::string_view record, std::string_view type) {
+    return record.size() >= 7 && record[0] == '$' && record.substr(3, 3) == type &&
+           record[6] == ',';
+}
+
+// Replaces field `index` (0 is the address) of the sentence's data part with `value`.
+void setField(std::string& sentence, std::size_t end, int index, std::string_view value) {
+    std::size_t start = 0;
+    for (int i = 0; i < index; ++i) {
+        start = sentence.find(',', start);
+        if (start == std::string::npos || start >= end)
+            return;
+        ++start;
+    }
+    std::size_t stop = sentence.find(',', start);
+    if (stop == std::string::npos || stop > end)
+        stop = end;
+    // Built anew rather than replaced in place, which GCC 12 at -O2 misreads as an overlap.
+    sentence = sentence.substr(0, start) + std::string(value) + sentence.substr(stop);
+}
+
+// Edits the data part of a sentence (up to its "*", or all of it) and puts a right checksum
+// back if it had one.
+template <class Edit> std::string editSentence(std::string_view record, Edit edit) {
+    std::string s(record);
+    const auto star = ChecksumPosition(s);
+    const std::size_t tail = star ? s.size() - *star : 0;
+    edit(s, star ? *star : s.size());
+    if (star)
+        RewriteChecksum(s, s.size() - tail);
+    return s;
+}
+} // namespace
+
+std::string WithLiveTime(std::string_view record, std::chrono::system_clock::time_point utc) {
+    if (!isSentence(record, "RMC"))
+        return std::string(record);
+    using namespace std::chrono;
+    const auto since = utc.time_since_epoch();
+    const std::time_t seconds = duration_cast<std::chrono::seconds>(since).count();
+    const auto hundredths = duration_cast<milliseconds>(since).count() % 1000 / 10;
+    std::tm t{};
+    gmtime_r(&seconds, &t);
+    char time[64], date[64];
+    std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", t.tm_hour, t.tm_min, t.tm_sec,
+                  static_cast<int>(hundredths));
+    std::snprintf(date, sizeof date, "%02d%02d%02d", t.tm_mday, t.tm_mon + 1, t.tm_year % 100);
+    return editSentence(record, [&](std::string& s, std::size_t end) {
+        // The date first: it stands after the time, whose width may change.
+        setField(s, end, 9, date);
+        setField(s, end, 1, time);
+    });
+}
+
+std::string WithStatusInvalid(std::string_view record) {
+    int field = 0;
+    if (isSentence(record, "RMB"))
+        field = 1;
+    else if (isSentence(record, "RMC"))
+        field = 2;
+    else
+        return std::string(record);
+    return editSentence(record,
+                        [&](std::string& s, std::size_t end) { setField(s, end, field, "V"); });
+}
+
+std::string WithWrongChecksum(std::string_view record) {
+    std::string s(record);
+    if (const auto star = ChecksumPosition(s)) {
+        RewriteChecksum(s, *star);
+        static constexpr char Hex[] = "0123456789ABCDEF";
+        const auto flip = [](char c) {
+            const int v = c <= '9' ? c - '0' : c - 'A' + 10;
+            return Hex[15 - v];
+        };
+        s[*star + 1] = flip(s[*star + 1]);
+        s[*star + 2] = flip(s[*star + 2]);
+    }
+    return s;
+}
+
+std::string GarbageLine(std::uint64_t tick) {
+    std::minstd_rand random(static_cast<std::minstd_rand::result_type>(tick % 2147483646 + 1));
+    std::string line;
+    const std::size_t length = 16 + random() % 48;
+    while (line.size() < length) {
+        const auto byte = static_cast<char>(0x20 + random() % 0xE0);
+        if (byte != '$' && byte != '*' && byte != '\x7f')
+            line.push_back(byte);
+    }
+    return line;
+}
