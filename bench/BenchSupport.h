@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "emulator/MessageBoxSeam.h"
 #include "engine/Emulator.h"
-#include "serial/SerialDevice.h"
+#include "engine/MessageBoxSeam.h"
+#include "line/SerialDevice.h"
 #include "settings/SettingsStore.h"
 
 using BenchClock = std::chrono::steady_clock; // CLOCK_MONOTONIC, as the emulator's deadlines
@@ -150,9 +150,9 @@ public:
 private:
     void run(Stamp next) {
         while (!stopping.load()) {
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                next.time_since_epoch())
-                                .count();
+            const auto ns =
+                std::chrono::duration_cast<std::chrono::nanoseconds>(next.time_since_epoch())
+                    .count();
             timespec at{};
             at.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
             at.tv_nsec = static_cast<long>(ns % 1'000'000'000);

@@ -36,7 +36,7 @@
 
 #include "BenchSupport.h"
 #include "app/MainWindow.h"
-#include "serial/PosixSerialDevice.h"
+#include "line/PosixSerialDevice.h"
 #include "ui_MainWindow.h"
 
 namespace {
@@ -170,10 +170,12 @@ public:
         probe = new TimerLateness;
         probe->moveToThread(&thread);
         thread.start();
-        QMetaObject::invokeMethod(probe, [p = probe] { p->start(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            probe, [p = probe] { p->start(); }, Qt::BlockingQueuedConnection);
     }
     ~IdleLoop() {
-        QMetaObject::invokeMethod(probe, [p = probe] { delete p; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            probe, [p = probe] { delete p; }, Qt::BlockingQueuedConnection);
         thread.quit();
         thread.wait();
     }
@@ -326,8 +328,8 @@ int main(int argc, char* argv[]) {
     ui.BTN_FlowEna->setChecked(true);
     // The check box's own handler, as a click runs it.
     QMetaObject::invokeMethod(ui.BTN_FlowEna, "clicked", Q_ARG(bool, true));
-    const int period = emulator.flowTimer().period();
-    if (!emulator.flowTimer().enabled()) {
+    const int period = emulator.pulses().period();
+    if (!emulator.pulses().enabled()) {
         std::fprintf(stderr, "the fuel-flow timer did not start\n");
         return 1;
     }
@@ -340,7 +342,7 @@ int main(int argc, char* argv[]) {
     IdleLoop idleLoop;
 
     std::printf("flow_pulse_bench: flow %.1f, period %d ms, nominal %.3f pulses/s; port %s on %s\n",
-                static_cast<double>(emulator.state().fuelFlow), period, nominal,
+                static_cast<double>(emulator.fuelFlow().fuelFlow()), period, nominal,
                 emulator.lineStatus().portName.c_str(), line.path().c_str());
     std::printf("phases: simulator %d s, playback %d s, stalled %d s; recording of %zu lines\n",
                 seconds, seconds, stallSeconds, lines);
@@ -371,7 +373,7 @@ int main(int argc, char* argv[]) {
     };
 
     // (a) The Simulator page, output running.
-    if (emulator.state().paused)
+    if (emulator.runLoop().isPaused())
         ui.MNU_Pause->trigger();
     measure("simulator", seconds);
 
@@ -384,15 +386,18 @@ int main(int argc, char* argv[]) {
     if (!ui.CheckBoxLoop->isChecked())
         ui.CheckBoxLoop->click();
     ui.BTN_OpenFile->click();
-    if (emulator.state().paused)
+    if (emulator.runLoop().isPaused())
         ui.MNU_Pause->trigger();
-    if (!emulator.state().fileOpen || emulator.state().paused || !emulator.state().loop) {
+    if (!emulator.replay().isOpen() || emulator.runLoop().isPaused() ||
+        !emulator.replay().loops()) {
         std::fprintf(stderr, "the replay did not start (open %d, paused %d, loop %d)\n",
-                     emulator.state().fileOpen, emulator.state().paused, emulator.state().loop);
+                     emulator.replay().isOpen(), emulator.runLoop().isPaused(),
+                     emulator.replay().loops());
         return 1;
     }
     std::printf("\nreplay: %d records per tick, tick %d ms, trigger \"%s\"\n",
-                ui.UpDown_lps->position(), emulator.tickPeriodMilliseconds(),
+                ui.UpDown_lps->position(),
+                static_cast<int>(emulator.runLoop().periodSeconds() * 1000),
                 ui.EDIT_trigger->text().toStdString().c_str());
     measure("playback", seconds);
 

@@ -9,11 +9,6 @@
 #include <unistd.h>
 
 #include "BenchSupport.h"
-#include "emulator/EmulatorState.h"
-#include "playback/PlaybackEngine.h"
-#include "playback/PlaybackWindow.h"
-#include "serial/RecordSink.h"
-#include "serial/TransmitLine.h"
 
 namespace {
 // Takes every record at once and keeps no spacing: the replay runs at full speed, and what
@@ -26,21 +21,6 @@ public:
     }
     void wait10ms() override {}
     std::size_t bytesWritten = 0;
-};
-
-class BenchWindow : public PlaybackWindow {
-public:
-    void setRangeText(const std::string&) override {}
-    void setSpeedText(const std::string&) override {}
-    void setCalculatedSpeedText(const std::string&) override {}
-    void setWaypointIdText(const std::string&) override {}
-    int currentPage() const override { return 1; }
-    void setPauseChecked(bool) override {}
-    int pauseSecondsPosition() const override { return 1; }
-    int recordsPerTickPosition() const override { return 100; }
-    std::string triggerText() const override { return "GPRMB"; }
-    void setOpenFileCaption(const std::string&) override {}
-    void setFileNameText(const std::string&) override {}
 };
 
 class BenchTerminal : public TerminalView {
@@ -74,22 +54,29 @@ int main(int argc, char* argv[]) {
              written += static_cast<long>(group.size()))
             out << group;
     }
-    EmulatorState state;
+    // The replay and its transmitter as the engine wires them, on a sink rather than the writer.
+    SinkDevice line;
+    LineWriter writer(line);
+    SerialLink link(line, writer);
+    FileSettingsStore settings("");
+    SilentBoxes boxes;
+    Port port(link, settings, boxes);
+    Simulator simulator(port);
     CountingSink device;
     BenchTerminal terminal;
     TerminalLog log{&terminal, 12, 42};
-    Transmitter transmitter(state, device, log);
-    BenchWindow window;
-    PlaybackEngine engine(state, window, transmitter);
-    state.portHandle = 3;
-    if (!engine.open(path.string())) {
+    Transmitter transmitter(simulator.values(), link, device, log);
+    Replay engine(simulator, transmitter);
+    link.UsePort(3);
+    engine.setRecordsPerTick(100);
+    if (!engine.open(path.string()).ok) {
         std::fprintf(stderr, "cannot open %s\n", path.c_str());
         return 1;
     }
     const long before = residentKiB();
     long peak = before;
     long ticks = 0;
-    while (state.fileOpen) {
+    while (engine.isOpen()) {
         engine.PlaybackTick();
         if (++ticks % 100000 == 0) {
             peak = std::max(peak, residentKiB());

@@ -17,14 +17,12 @@
 // What a short run cannot show: rare stalls it happens to miss (the worst offset of a long
 // run), and the monotonic clock against civil time, since the ticks and the reference both
 // run on CLOCK_MONOTONIC.
-// The emulator's period is whole seconds (Pause Seconds, 1..99): period_ms is rounded to the
-// nearest and set by clicking UpDown_sec's up button, as a user would.
+// The period is given to the engine's run loop as asked, fractions of a second included.
 // Usage: tick_period_bench [ticks=30] [period_ms=1000]
 #include <QApplication>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -33,8 +31,6 @@
 
 #include "BenchSupport.h"
 #include "app/MainWindow.h"
-#include "app/StepButtons.h"
-#include "ui_MainWindow.h"
 
 namespace {
 
@@ -124,9 +120,8 @@ void runFor(int ms) {
 
 int main(int argc, char* argv[]) {
     const int ticks = argc > 1 ? std::max(3, std::atoi(argv[1])) : 30;
-    const int askedMs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
-    const int seconds = std::clamp(static_cast<int>(std::lround(askedMs / 1000.0)), 1, 99);
-    const double periodMs = seconds * 1000.0;
+    const int periodMsAsked = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 100000) : 1000;
+    const double periodMs = periodMsAsked;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir config;
@@ -135,15 +130,12 @@ int main(int argc, char* argv[]) {
     Emulator& emulator = bench.emulator;
     TMainWin window(emulator);
     window.show();
-    Ui::TMainWin& ui = window.ui();
-    // Activation sets Pause Seconds back to 1: let the window become active first.
     for (int i = 0; i < 100 && !window.isActiveWindow(); ++i)
         runFor(10);
     // The new period counts from the next tick's deadline on.
-    for (int i = ui.UpDown_sec->position(); i < seconds; ++i)
-        ui.UpDown_sec->upButton()->click();
-    const Stamp first = emulator.nextTick();
-    DeadlineThread reference(std::chrono::milliseconds(seconds * 1000), first);
+    emulator.runLoop().setPeriod(periodMs / 1000.0);
+    const Stamp first = emulator.runLoop().nextTick();
+    DeadlineThread reference(std::chrono::milliseconds(periodMsAsked), first);
 
     std::vector<Stamp> handled;
     handled.reserve(static_cast<std::size_t>(ticks));
@@ -151,7 +143,7 @@ int main(int argc, char* argv[]) {
     // Connected after the window's own handler, so it runs once the tick has been served.
     QObject::connect(&window.timer1(), &QTimer::timeout, &window, [&] {
         const Stamp now = BenchClock::now();
-        const Stamp next = emulator.nextTick();
+        const Stamp next = emulator.runLoop().nextTick();
         if (next == seen)
             return; // an early shot, aimed again
         seen = next;
@@ -159,11 +151,8 @@ int main(int argc, char* argv[]) {
         if (static_cast<int>(handled.size()) == ticks)
             QTimer::singleShot(300, &app, &QCoreApplication::quit); // the last record's write
     });
-    if (seconds * 1000 != askedMs)
-        std::printf("the emulator's period is whole seconds: %d ms asked, %d s used\n", askedMs,
-                    seconds);
-    std::printf("tick_period_bench: %d ticks, period %d ms; about %d s\n", ticks, seconds * 1000,
-                ticks * seconds);
+    std::printf("tick_period_bench: %d ticks, period %d ms; about %.0f s\n", ticks, periodMsAsked,
+                ticks * periodMs / 1000.0);
     std::fflush(stdout);
     app.exec();
     window.timer1().stop();
@@ -183,7 +172,8 @@ int main(int argc, char* argv[]) {
     };
     row("ticks seen", [](const Column& c) { return static_cast<double>(c.offsets.size()); });
     row("tick-to-tick min ms", [](const Column& c) {
-        return c.periods.empty() ? std::nan("") : *std::min_element(c.periods.begin(), c.periods.end());
+        return c.periods.empty() ? std::nan("")
+                                 : *std::min_element(c.periods.begin(), c.periods.end());
     });
     row("tick-to-tick median ms", [](const Column& c) { return percentile(c.periods, 0.5); });
     row("tick-to-tick p99 ms", [](const Column& c) { return percentile(c.periods, 0.99); });
@@ -200,8 +190,8 @@ int main(int argc, char* argv[]) {
     row("slope x ticks/hour ms", [&](const Column& c) { return c.fit.slope * perHour; });
     row("  standard error ms", [&](const Column& c) { return c.fit.slopeError * perHour; });
     std::printf("(ideal tick k = first deadline + k * %d ms; %.0f ticks in an hour; the emulator's "
-                "period at the end: %d ms)\n",
-                seconds * 1000, perHour, emulator.tickPeriodMilliseconds());
+                "period at the end: %.3f ms)\n",
+                periodMsAsked, perHour, emulator.runLoop().periodSeconds() * 1000.0);
     window.close();
     return 0;
 }

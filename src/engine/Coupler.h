@@ -20,6 +20,8 @@ struct CouplerSettings {
     std::int32_t anticipation = 0;
     std::int32_t maxAngle = 0;
     std::int32_t maxTime = 0;
+
+    bool operator==(const CouplerSettings&) const = default;
 };
 
 // Where the dimming comes from when it is applied.

@@ -64,7 +64,7 @@ public:
     bool lineLost() const;
     // The end of the run: the fuel-flow edges stop, the port closes, the line gets at most
     // `grace` to take what is waiting. Returns the records that had to be dropped.
-    std::uint64_t shutdown(std::chrono::milliseconds grace = std::chrono::milliseconds{1500});
+    std::uint64_t shutdown(std::chrono::milliseconds grace = std::chrono::milliseconds{1000});
 
     LineStatus lineStatus();
 

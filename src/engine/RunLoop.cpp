@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "engine/FaultFilter.h"
 #include "engine/Replay.h"
@@ -46,13 +47,17 @@ RunLoop::TimePoint RunLoop::serve(TimePoint now) {
     if (!running || now < schedule.next())
         return schedule.next();
     // The records of the ticks before leave first; then this tick, at once.
-    if (writer.recordsWaiting())
+    if (writer.recordsWaiting()) {
+        held = true;
         return now + LineCheck;
+    }
     if (before)
         before(served);
     const std::uint64_t bytesBefore = output.bytesHandedOver();
     faults.beginTick(simulator.values().format, now, std::chrono::system_clock::now());
     Timer1Timer(now);
+    if (std::exchange(held, false))
+        schedule.skipPast(now);
     output.endTick();
     const double bytes = static_cast<double>(output.bytesHandedOver() - bytesBefore);
     // Eight data bits, no parity and one stop bit: ten bits a byte.

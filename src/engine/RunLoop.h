@@ -69,6 +69,7 @@ private:
     Page showing = Page::Simulator;
     bool intervalPending = false;
     Clock::duration pendingPeriod{};
+    bool held = false; // the due tick waits for the line
     int load = -1;
     std::uint64_t served = 0;
     TickHook before, after;

@@ -29,6 +29,13 @@ public:
         return skipped;
     }
 
+    // The first deadline after `now` becomes the next: a tick that had to wait is not followed
+    // by the ones it waited through.
+    void skipPast(TimePoint now) {
+        while (period.count() > 0 && deadline <= now)
+            deadline += period;
+    }
+
 private:
     Duration period{std::chrono::seconds(1)};
     TimePoint deadline{};

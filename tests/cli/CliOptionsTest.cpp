@@ -4,7 +4,12 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/CliRun.h"
 #include "cli/Ramp.h"
+#include "core/engine/EngineRig.h"
+#include "core/pages/FakeWindow.h"
+#include "formats/AviationRecord.h"
+#include "formats/NmeaSentences.h"
 
 namespace {
 
@@ -130,6 +135,80 @@ TEST(CliOptions, ReplayChoices) {
     EXPECT_TRUE(typed.options.fileTypeNmea);
     EXPECT_EQ(typed.options.trigger, "GPRMB");
     EXPECT_EQ(typed.options.records, 25);
+}
+
+TEST(CliOptions, CouplerArguments) {
+    using A = CouplerAction;
+    const std::tuple<std::vector<std::string>, A, std::int32_t, bool> rows[] = {
+        {{"offset", "--", "-12"}, A::Offset, -12, false},
+        {{"--compatibility", "offset", "+5"}, A::Offset, 5, true},
+        {{"dim", "none"}, A::Dim, DimNone, false},
+        {{"dim", "3"}, A::Dim, 3, false},
+        {{"dim", "Volt"}, A::Dim, DimVolt, false},
+        {{"dim", "sensor"}, A::Dim, DimSensor, false},
+        {{"course-gain", "2.5"}, A::CourseGain, 1, false},
+        {{"heading-gain", "2.0"}, A::HeadingGain, 3, false},
+        {{"type", "Birch-II"}, A::Type, 1, false},
+        {{"brightness", "bright"}, A::Brightness, 1, false},
+        {{"virtual-waypoints", "20"}, A::VirtualWaypoints, 20, false},
+        {{"anticipation", "127"}, A::Anticipation, 127, false},
+        {{"max-angle", "90"}, A::MaxAngle, 90, false},
+        {{"max-time", "0"}, A::MaxTime, 0, false},
+    };
+    for (const auto& [args, action, value, compat] : rows) {
+        std::vector<std::string> all{"coupler"};
+        all.insert(all.end(), args.begin(), args.end());
+        const Parsed p = parse(all);
+        ASSERT_FALSE(p.status) << p.err;
+        EXPECT_EQ(p.options.command, CliCommand::Coupler);
+        EXPECT_EQ(p.options.coupler.action, action) << args.back();
+        EXPECT_EQ(p.options.coupler.value, value) << args.back();
+        EXPECT_EQ(p.options.compatibility, compat) << args.back();
+    }
+}
+
+// A number given on the command line and the same number typed into the window's edit leave
+// the same bytes on the wire, in every format.
+TEST(CliOptions, SameNumbersAsTheWindowSameRecords) {
+    const std::tuple<const char*, const char*, Control> rows[] = {
+        {"--xte", "-12", Control::EB_Value},      {"--xte", "0.125", Control::EB_Value},
+        {"--xte", "9.995", Control::EB_Value},    {"--xte", "0.7", Control::EB_Value},
+        {"--xte", "-0.005", Control::EB_Value},   {"--track", "-0.05", Control::EB_Track},
+        {"--track", "359.95", Control::EB_Track}, {"--track", "720.3", Control::EB_Track},
+        {"--track", "1e300", Control::EB_Track},  {"--track", "12.37", Control::EB_Track},
+        {"--speed", "150.44", Control::EB_Speed}, {"--speed", "600", Control::EB_Speed},
+        {"--speed", "-5", Control::EB_Speed},     {"--speed", "0.05", Control::EB_Speed},
+    };
+    for (const auto& [option, number, edit] : rows) {
+        for (const char* format : {"v2", "v3", "aviation"}) {
+            SCOPED_TRACE(std::string(option) + " " + number + " " + format);
+            const Parsed p = parse({"simulate", "--format", format, option, number});
+            ASSERT_FALSE(p.status) << p.err;
+            EngineRig cli;
+            ApplySimulatorOptions(cli.e, p.options);
+
+            EngineRig window;
+            FakeWindow w;
+            SimulatorPage page(window.e, w);
+            w.checked[Control::BTN_Course] = w.checked[Control::BTN_Heading] = true;
+            page.FormActivate();
+            w.items[Control::GroupFormat] = p.options.formatItem;
+            page.GroupFormatClick();
+            w.items[Control::GroupXTE] = static_cast<int>(XteMode::Value);
+            if (edit == Control::EB_Value)
+                page.GroupXTEClick();
+            w.texts[edit] = number;
+            edit == Control::EB_Value   ? page.EB_ValueExit()
+            : edit == Control::EB_Track ? page.EB_TrackExit()
+                                        : page.EB_SpeedExit();
+
+            const SimulatorValues &a = cli.e.simulator().values(),
+                                  &b = window.e.simulator().values();
+            EXPECT_EQ(BuildRmbSentence(a), BuildRmbSentence(b));
+            EXPECT_EQ(BuildRmcSentence(a), BuildRmcSentence(b));
+            EXPECT_EQ(BuildAviationRecord(a), BuildAviationRecord(b));
+        }
+    }
 }
 
 TEST(CliOptions, BadArgumentsNameWhatIsWrong) {

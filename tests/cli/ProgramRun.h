@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,6 +39,8 @@ public:
     }
 
     std::filesystem::path configDir() const { return dir.path / "config"; }
+    // The line takes nothing more: output to the terminal is suspended, as a stalled line.
+    void stopLine() { ::tcflow(slave, TCOOFF); }
 
     // `during` is called with the pid and the bytes so far while the program runs.
     ProgramResult run(const std::vector<std::string>& args,

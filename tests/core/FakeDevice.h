@@ -2,6 +2,7 @@
 // A serial device that records every call as a line of text, in order, and can be told to fail
 // any of them. Calls come from the line writer's thread too: read the records after the
 // writer's flush().
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -81,4 +82,47 @@ private:
         effect();
         return true;
     }
+};
+
+// A line that takes nothing until the test opens its gate or lets some writes through, or
+// until the program ends.
+struct GatedDevice : FakeSerialDevice {
+    bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
+        {
+            std::unique_lock lock(gate);
+            ++waiting;
+            changed.notify_all();
+            changed.wait(lock, [this] { return open || cut || allowed > 0; });
+            if (!open && !cut)
+                --allowed;
+        }
+        return FakeSerialDevice::write(h, data, count);
+    }
+    void allow(int count) {
+        std::lock_guard lock(gate);
+        allowed += count;
+        changed.notify_all();
+    }
+    void interrupt() override {
+        FakeSerialDevice::interrupt();
+        {
+            std::lock_guard lock(gate);
+            cut = true;
+        }
+        changed.notify_all();
+    }
+    void waitForWriter() {
+        std::unique_lock lock(gate);
+        changed.wait(lock, [this] { return waiting > 0; });
+    }
+    void release() {
+        std::lock_guard lock(gate);
+        open = true;
+        changed.notify_all();
+    }
+    std::mutex gate;
+    std::condition_variable changed;
+    bool open = false, cut = false;
+    int waiting = 0;
+    int allowed = 0;
 };

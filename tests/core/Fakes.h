@@ -21,6 +21,8 @@ public:
     MsgResult show(const std::string& text, const std::string& caption, MsgIcon icon,
                    MsgButtons buttons) override {
         shown.push_back({text, caption, icon, buttons});
+        if (whileShown)
+            whileShown();
         if (answers.empty())
             return buttons == MsgButtons::Ok ? MsgResult::Ok : MsgResult::Cancel;
         const MsgResult r = answers.front();
@@ -34,7 +36,8 @@ public:
         return t;
     }
     std::vector<RecordedMessage> shown;
-    std::deque<MsgResult> answers; // given in order; Ok/Cancel once they run out
+    std::deque<MsgResult> answers;    // given in order; Ok/Cancel once they run out
+    std::function<void()> whileShown; // looks at the windows while a box is up
 };
 
 class FakeTerminal : public TerminalView {

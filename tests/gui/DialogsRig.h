@@ -1,8 +1,8 @@
 #pragma once
 // The main window rig with the Calibrate and Serial Port dialogs wired in as main() does.
-#include "coupler/CalibrateDialog.h"
+#include "app/CalibrateDialog.h"
+#include "app/SerialPortDialog.h"
 #include "gui/MainWindowRig.h"
-#include "serial/SerialPortDialog.h"
 #include "ui_CalibrateDialog.h"
 #include "ui_SerialPortDialog.h"
 

@@ -13,7 +13,7 @@
 #include "core/Fakes.h"
 #include "core/PtyPair.h"
 #include "engine/Emulator.h"
-#include "serial/PosixSerialDevice.h"
+#include "line/PosixSerialDevice.h"
 #include "settings/SettingsStore.h"
 #include "ui_MainWindow.h"
 
@@ -77,8 +77,6 @@ struct MainWindowRig {
                              dir.path().toStdString() + "/links"};
     FakeMessageBox box;
     Emulator emulator{device, settings, box};
-    EmulatorState& state = emulator.state();
-    SerialLink& link = emulator.link();
     std::unique_ptr<TMainWin> window;
 };
 

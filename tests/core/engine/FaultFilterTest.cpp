@@ -2,9 +2,10 @@
 
 #include <chrono>
 
-#include "core/Fakes.h"
-#include "serial/FaultFilter.h"
-#include "serial/TransmitLine.h"
+#include "core/engine/EngineRig.h"
+#include "engine/FaultFilter.h"
+#include "formats/Echo.h"
+#include "formats/RecordFaults.h"
 
 namespace {
 
@@ -208,31 +209,21 @@ TEST(FaultFilter, FaultWordsParseAndReadBack) {
     EXPECT_EQ(again, all);
 }
 
-// Through TransmitLine: the terminal shows what the line got, and records outside a tick
-// (the coupler's) are left alone.
-TEST(FaultFilter, TransmitterEchoesWhatWasSent) {
-    EmulatorState state;
-    state.portHandle = 4;
-    FakeSink sink;
-    FakeTerminal term;
-    TerminalLog log{&term, 12, 38};
-    FaultFilter filter;
-    Transmitter tx{state, sink, log, &filter};
-    filter.configure(faults({"cut:6", "garbage:1"}));
-    tx.TransmitLine("$PZGAN,3*5D");
-    filter.beginTick(OutputFormat::NmeaV3, {}, {});
-    tx.TransmitLine(Rmb.c_str());
-    tx.endTick();
-    ASSERT_EQ(sink.records.size(), 3u);
-    EXPECT_EQ(sink.records[0], "$PZGAN,3*5D\r\n");
-    EXPECT_EQ(sink.records[1], GarbageLine(1) + "\r\n");
-    EXPECT_EQ(sink.records[2], "$GPRMB\r\n");
-    ASSERT_EQ(term.lines.size(), 3u);
-    std::string garbageEcho;
-    for (const char c : GarbageLine(1))
-        AppendEcho(garbageEcho, static_cast<unsigned char>(c));
-    EXPECT_EQ(term.lines[1], garbageEcho);
-    EXPECT_EQ(term.lines[2], "$GPRMB");
+// Through the tick: the terminal shows what the line got, and the coupler's sentences, before
+// a tick or after it, are left alone.
+TEST(FaultFilter, OnlyTheTicksRecordsAndTheEchoShowsThem) {
+    EngineRig rig;
+    rig.e.setFaults(faults({"cut:6", "garbage:1", "checksum:1"}));
+    rig.e.coupler().sendCourseGain(3);
+    rig.e.simulator().setFormat(OutputFormat::NmeaV2);
+    rig.e.writer().flush(); // else the tick waits for the line
+    rig.e.runLoop().serve(rig.e.runLoop().nextTick());
+    rig.e.coupler().sendCourseGain(3);
+    const std::vector<std::string> expected{"$PZGAN3,*5D\r\n", GarbageLine(1) + "\r\n",
+                                            "$GPRMB\r\n", "$PZGAN3,*5D\r\n"};
+    EXPECT_EQ(rig.written(), expected);
+    EXPECT_EQ(rig.terminal.lines, (std::vector<std::string>{"$PZGAN3,*5D", EchoText(GarbageLine(1)),
+                                                            "$GPRMB", "$PZGAN3,*5D"}));
 }
 
 } // namespace

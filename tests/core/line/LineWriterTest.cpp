@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <thread>
 
 #include "core/FakeDevice.h"
@@ -11,40 +10,6 @@ namespace {
 
 using Calls = std::vector<std::string>;
 using namespace std::chrono_literals;
-
-// A line that takes nothing until the test opens its gate, or until the program ends.
-struct GatedDevice : FakeSerialDevice {
-    bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
-        {
-            std::unique_lock lock(gate);
-            ++waiting;
-            changed.notify_all();
-            changed.wait(lock, [this] { return open || cut; });
-        }
-        return FakeSerialDevice::write(h, data, count);
-    }
-    void interrupt() override {
-        FakeSerialDevice::interrupt();
-        {
-            std::lock_guard lock(gate);
-            cut = true;
-        }
-        changed.notify_all();
-    }
-    void waitForWriter() {
-        std::unique_lock lock(gate);
-        changed.wait(lock, [this] { return waiting > 0; });
-    }
-    void release() {
-        std::lock_guard lock(gate);
-        open = true;
-        changed.notify_all();
-    }
-    std::mutex gate;
-    std::condition_variable changed;
-    bool open = false, cut = false;
-    int waiting = 0;
-};
 
 // Time stands still until the writer sleeps; a stalled device spends its write deadline.
 struct FakeClock : WriterClock {

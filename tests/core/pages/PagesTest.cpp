@@ -1,21 +1,229 @@
+// The forms' handlers on fake windows over a real engine: the text rules (the locale's numbers,
+// the edits' pictures, the boxes' number rules), enabled states, focus, and what each shows.
 #include <gtest/gtest.h>
+
 #include <map>
 #include <utility>
 
-#include "core/Fakes.h"
-#include "coupler/CalibrateLogic.h"
-#include "serial/TransmitLine.h"
-#include "settings/SettingsStore.h"
+#include "core/engine/EngineRig.h"
+#include "core/pages/FakeWindow.h"
+#include "pages/CalibratePage.h"
+#include "pages/NumberRules.h"
+#include "pages/SerialPortPage.h"
 
 namespace {
 
+constexpr auto V = Control::EB_Value, T = Control::EB_Track, S = Control::EB_Speed,
+               F = Control::EB_Flow;
+
+struct Rig : EngineRig {
+    FakeWindow w;
+    SimulatorPage simulator{e, w};
+    FilePage file{e, w, simulator};
+
+    // Types into an edit, then presses Enter (clicks 0) or its step button, up when clicks > 0.
+    void type(Control edit, const std::string& typed, int clicks = 0) {
+        w.texts[edit] = typed;
+        if (clicks == 0)
+            edit == V   ? simulator.EB_ValueKeyPress('\r')
+            : edit == T ? simulator.EB_TrackKeyPress('\r')
+            : edit == S ? simulator.EB_SpeedKeypress('\r')
+                        : simulator.EB_FlowKeyPress('\r');
+        const auto b = clicks > 0 ? UpDownButton::Up : UpDownButton::Down;
+        for (int i = 0; i < std::abs(clicks); ++i)
+            edit == V   ? simulator.UpDown1Click(b)
+            : edit == T ? simulator.UpDown2Click(b)
+            : edit == S ? simulator.UpDown3Click(b)
+                        : simulator.UpDown4Click(b);
+    }
+};
+
+// What the edit shows after Enter or a step, in the user's decimal separator; Enter moves the
+// focus on (not in the fuel-flow edit).
+TEST(SimulatorPage, EditsShowWhatWasStoredInTheirPicture) {
+    const std::tuple<Control, const char*, int, const char*> rows[] = {
+        {T, "12,37", 0, "12,3"}, {T, "359.5", 1, "0.5"}, {S, "150.4", 0, "150"},
+        {S, "499.5", 1, "500"},  {V, "0.1", 2, "0.30"},  {V, "2,5", 0, "2,50"},
+        {F, "4.9", 1, "5.0"},    {F, "2,5", 0, "2,5"},
+    };
+    for (const auto& [edit, typed, clicks, shown] : rows) {
+        SCOPED_TRACE(typed);
+        Rig rig;
+        rig.w.separator =
+            std::string(std::string_view(typed).find(',') != std::string_view::npos ? "," : ".");
+        rig.type(edit, typed, clicks);
+        EXPECT_EQ(rig.w.texts[edit], shown);
+        const auto focus = edit == V   ? std::optional(Control::GroupXTE)
+                           : edit == F ? std::nullopt
+                                       : std::optional(Control::BTN_Heading);
+        EXPECT_EQ(rig.w.focus, clicks ? std::nullopt : focus);
+    }
+}
+
+TEST(SimulatorPage, TextThatIsNoNumberChangesNothingAndIsNamed) {
+    const std::tuple<Control, const char*, const char*> rows[] = {
+        {V, "abc", "."}, {T, "1.5", ","}, {S, "inf", "."}, {F, "", "."}};
+    for (const auto& [edit, typed, separator] : rows) {
+        Rig rig;
+        rig.w.separator = separator;
+        const SimulatorValues before = rig.e.simulator().values();
+        rig.type(edit, typed);
+        rig.type(edit, typed, 1);
+        EXPECT_EQ(rig.e.simulator().values().trackTenths, before.trackTenths);
+        EXPECT_EQ(rig.e.fuelFlow().fuelFlow(), 10.0f);
+        EXPECT_EQ(rig.w.texts[edit], typed);
+        EXPECT_FALSE(rig.w.focus);
+        EXPECT_EQ(rig.box.texts(),
+                  std::vector<std::string>(2, std::string("'") + typed +
+                                                  "' is not a valid floating point value"));
+    }
+}
+
+TEST(SimulatorPage, CheckBoxesAndCrossTrackChoiceEnableTheirControls) {
+    using enum XteMode;
+    using Handler = void (SimulatorPage::*)();
+    const Handler course = &SimulatorPage::BTN_CourseClick,
+                  heading = &SimulatorPage::BTN_HeadingClick, xte = &SimulatorPage::GroupXTEClick;
+    // handler, box checked, mode before, item chosen, mode after, enabled at the end, focus
+    const std::tuple<Handler, bool, XteMode, int, XteMode, std::string, std::string> rows[] = {
+        {course, true, Left, -1, Left, " +GroupXTE", ""},
+        {course, true, Value, -1, Value, " +GroupXTE +EB_Value", ""},
+        {course, false, Value, -1, Value, " -GroupXTE -EB_Value", ""},
+        {heading, true, Left, -1, Left, " +EB_Track +EB_Speed", "EB_Track"},
+        {heading, false, Left, -1, Left, " -EB_Track -EB_Speed", ""},
+        {xte, false, Value, 2, Right, " -EB_Value", ""},
+        {xte, false, Left, 3, Value, " +EB_Value", "EB_Value"},
+        {xte, false, Right, -1, Right, "", ""}, // no item chosen
+    };
+    for (const auto& [handler, checked, before, item, after, enabled, focus] : rows) {
+        SCOPED_TRACE(enabled);
+        Rig rig;
+        rig.e.simulator().setCourse(!checked);
+        rig.e.simulator().setHeading(!checked);
+        rig.e.simulator().setXteMode(before);
+        rig.w.checked[Control::BTN_Course] = rig.w.checked[Control::BTN_Heading] = checked;
+        rig.w.items[Control::GroupXTE] = item;
+        (rig.simulator.*handler)();
+        std::string enabledNow;
+        for (const auto& [control, on] : rig.w.enabled)
+            enabledNow += (on ? " +" : " -") + std::string(ControlName(control));
+        EXPECT_EQ(enabledNow, enabled);
+        EXPECT_EQ(rig.w.focus ? ControlName(*rig.w.focus) : "", focus);
+        const SimulatorValues& v = rig.e.simulator().values();
+        EXPECT_EQ(v.courseOn, handler == course ? checked : !checked);
+        EXPECT_EQ(v.headingOn, handler == heading ? checked : !checked);
+        EXPECT_EQ(v.xteMode, after);
+    }
+}
+
+// The pulses run before the value is read, so refused text leaves them on their old period.
+TEST(SimulatorPage, FlowBoxStartsThePulsesBeforeReadingTheValue) {
+    for (const char* typed : {"4", "x"}) {
+        Rig rig;
+        rig.w.checked[Control::BTN_FlowEna] = true;
+        rig.w.texts[F] = typed;
+        rig.simulator.BTN_FlowEnaClick();
+        EXPECT_TRUE(rig.e.pulses().enabled() && rig.w.enabled[F] &&
+                    rig.w.enabled[Control::UpDown4]);
+        EXPECT_EQ(rig.e.pulses().period(), typed[0] == '4' ? 5 : 1000);
+        rig.w.checked[Control::BTN_FlowEna] = false;
+        rig.simulator.BTN_FlowEnaClick();
+        EXPECT_FALSE(rig.e.pulses().enabled() || rig.w.enabled[F]);
+    }
+}
+
+// Activation shows one decimal, the edit two: what is shown is what the next read stores.
+TEST(SimulatorPage, ActivationRewritesControlsFromTheEngineAndTheBoxes) {
+    for (const bool a : {false, true}) {
+        Rig rig;
+        rig.w.separator = a ? "," : ".";
+        rig.e.simulator().setFormat(a ? OutputFormat::Aviation : OutputFormat::NmeaV2);
+        rig.e.simulator().setXteMode(a ? XteMode::Value : XteMode::Right);
+        rig.e.simulator().setXteValue(1.25);
+        rig.e.simulator().setTrack(359.9);
+        rig.w.checked[Control::BTN_Course] = a;
+        rig.w.checked[Control::BTN_Heading] = rig.w.checked[Control::BTN_FlowEna] = !a;
+        rig.simulator.FormActivate();
+        EXPECT_EQ(rig.w.items[Control::GroupFormat], a ? 2 : 0);
+        EXPECT_EQ(rig.w.items[Control::GroupXTE], a ? 3 : 2);
+        EXPECT_EQ(rig.w.enabled[V], a);
+        EXPECT_EQ(rig.w.enabled[F] + rig.w.enabled[T] + rig.w.enabled[S], a ? 0 : 3);
+        EXPECT_EQ(rig.e.simulator().values().courseOn, a);
+        EXPECT_EQ(rig.e.simulator().values().headingOn, !a);
+        EXPECT_EQ(rig.w.texts[T], a ? "359,9" : "359.9");
+        EXPECT_EQ(rig.w.texts[F], a ? "10,0" : "10.0");
+        EXPECT_FALSE(rig.w.texts.count(S)); // speed is left as typed
+        EXPECT_EQ(rig.w.texts[Control::EDIT_chunks], "25");
+        EXPECT_EQ(rig.w.texts[Control::EDIT_SecPause], "1");
+        EXPECT_EQ(rig.w.texts[V], a ? "1,3" : "1.3");
+        rig.simulator.EB_ValueExit();
+        EXPECT_EQ(rig.e.simulator().values().xteValue, 1.3f);
+        EXPECT_EQ(rig.w.texts[V], a ? "1,30" : "1.30");
+    }
+}
+
+// Entering the File page pauses the output and saves the Simulator page's pause; leaving it
+// brings that back whatever happened in between.
+TEST(FilePage, PageChangesPauseAndRestore) {
+    for (const bool pausedBefore : {false, true}) {
+        Rig rig;
+        rig.e.runLoop().setPaused(pausedBefore);
+        rig.w.page = 1;
+        rig.file.TAB_mainChange();
+        EXPECT_EQ(rig.e.runLoop().page(), Page::File);
+        EXPECT_TRUE(rig.e.runLoop().isPaused() && rig.w.pauseChecked);
+        EXPECT_EQ(rig.w.items[Control::GroupFormat], 1); // the NMEA file type's format
+        rig.file.MNU_PauseClick();
+        EXPECT_FALSE(rig.e.runLoop().isPaused() || rig.w.pauseChecked);
+        rig.w.page = 0;
+        rig.file.TAB_mainChange();
+        EXPECT_EQ(rig.e.runLoop().page(), Page::Simulator);
+        EXPECT_EQ(rig.e.runLoop().isPaused(), pausedBefore);
+        EXPECT_EQ(rig.w.pauseChecked, pausedBefore);
+    }
+}
+
+// The button opens or closes; the counters keep to their ranges; the pause seconds become the
+// period from the next tick only when their up-down is clicked.
+TEST(FilePage, FileAndPace) {
+    Rig rig;
+    rig.w.chosen = (rig.dir.path / "missing.nmea").string();
+    rig.file.BTN_OpenFileClick();
+    EXPECT_EQ(rig.w.caption, "Open file"); // ignored without a message
+    rig.w.chosen = std::string(TARROW_TEST_DATA_DIR "/playback/groups_lf.nmea");
+    rig.file.BTN_OpenFileClick();
+    EXPECT_EQ(rig.w.caption, "Close file");
+    EXPECT_EQ(rig.w.fileName, "groups_lf.nmea");
+    rig.file.BTN_OpenFileClick();
+    EXPECT_FALSE(rig.e.replay().isOpen());
+    EXPECT_EQ(rig.w.fileName, "");
+
+    const std::tuple<const char*, int, const char*> secPause[] = {
+        {"7", 7, "7"}, {"0", 7, "7"}, {"100", 7, "7"}, {"99", 99, "99"}};
+    for (const auto& [typed, position, shown] : secPause) {
+        rig.w.setSecPauseText(typed);
+        rig.file.EDIT_SecPauseChange();
+        EXPECT_EQ(rig.w.positions[Control::UpDown_sec], position);
+        EXPECT_EQ(rig.w.secPauseText(), shown);
+    }
+    rig.w.setChunksText("250");
+    rig.file.EDIT_chunksChange();
+    EXPECT_EQ(rig.e.replay().recordsPerTickSetting(), 100);
+    EXPECT_EQ(rig.e.runLoop().periodSeconds(), 1.0);
+    rig.w.positions[Control::UpDown_sec] = 5;
+    rig.file.UpDown_secClick();
+    EXPECT_EQ(rig.w.secPauseText(), "5");
+    rig.e.runLoop().serve(rig.e.runLoop().nextTick());
+    EXPECT_EQ(rig.e.runLoop().periodSeconds(), 5.0);
+}
+
 using E = CalibrateEdit;
 using G = CalibrateGroup;
-using L = CalibrateLogic;
-using S = DimSource;
+using P = CalibratePage;
+using Src = DimSource;
 constexpr auto NoneBox = CalibrateCheckBox::BTN_None;
 
-// Holds the controls' state and, as Qt does, runs a control's handler when code changes it.
+// Holds the dialog's controls and, as Qt does, runs a control's handler when code changes it.
 class FakeCalibrateWindow : public CalibrateWindow {
 public:
     std::string text(E e) const override { return texts[e]; }
@@ -24,72 +232,61 @@ public:
     bool isChecked(CalibrateCheckBox b) const override { return b == NoneBox ? none : compat; }
     void setChecked(CalibrateCheckBox b, bool on) override {
         if (std::exchange(b == NoneBox ? none : compat, on) != on)
-            (logic->*(b == NoneBox ? &L::BTN_NoneClick : &L::CHKBOX_CompatClick))();
+            (page->*(b == NoneBox ? &P::BTN_NoneClick : &P::CHKBOX_CompatClick))();
     }
     DimSource markedSource() const override { return source; }
-    void markSource(DimSource s) override { // the logic never unmarks all three
+    void markSource(DimSource s) override { // the page never unmarks all three
         if (std::exchange(source, s) != s)
-            (logic->*(s == S::BTN_sensor ? &L::BTN_sensorClick
-                      : s == S::BTN_volt ? &L::BTN_voltClick
-                                         : &L::BTN_switchClick))();
+            (page->*(s == Src::BTN_sensor ? &P::BTN_sensorClick
+                     : s == Src::BTN_volt ? &P::BTN_voltClick
+                                          : &P::BTN_switchClick))();
     }
     int selectedRow(G g) const override { return rows.contains(g) ? rows.at(g) : -1; }
     void selectRow(G g, int row) override { rows[g] = row; }
-    void setStayOnTop(bool) override {}
+    void setStayOnTop(bool on) override { onTop.push_back(on); }
     void hideDialog() override {}
 
     mutable std::map<E, std::string> texts;
     std::map<CalibrateControl, bool> enabled;
     bool none = false, compat = false;
-    DimSource source = S::None;
-    std::map<G, int> rows; // a group missing has no row selected
-    L* logic = nullptr;
+    DimSource source = Src::None;
+    std::map<G, int> rows;
+    std::vector<bool> onTop;
+    P* page = nullptr;
 };
 
-// Opens and refuses every write: a real settings file seldom fails that way.
-class RefusingStore : public SettingsStore {
-public:
-    OpenResult open(bool) override { return OpenResult::Ok; }
-    std::optional<std::int32_t> readInt(const std::string&) override { return std::nullopt; }
-    bool writeInt(const std::string& name, std::int32_t value) override {
-        writes.push_back(name + "=" + std::to_string(value));
-        return false;
+struct CalibrateRig : EngineRig {
+    FakeCalibrateWindow w;
+    P page{e.coupler(), w, box};
+    CalibrateRig() {
+        e.coupler().setCompatibility(false, false);
+        w.page = &page;
     }
-    std::string devicePath(const std::string&) override { return {}; }
-    std::vector<std::string> writes;
-};
-
-struct Rig {
-    EmulatorState state;
-    FakeSink sink;
-    FakeMessageBox box;
-    TerminalLog log;
-    Transmitter tx{state, sink, log};
-    RefusingStore store;
-    FakeCalibrateWindow window;
-    L logic{state, window, tx, box, store};
-    Rig() {
-        state.portHandle = 4;
-        state.compatibility = false;
-        window.logic = &logic;
+    std::string out() {
+        std::string s;
+        for (const auto& r : written())
+            s += r;
+        for (const auto& m : std::exchange(box.shown, {}))
+            s += "[" + m.caption + "] " + m.text;
+        return s;
     }
 };
 
-// One dialog through a run of clicks. FormShow rows set the word first; the other rows mark the
+// One dialog through a run of clicks. Open rows set the word first; the other rows mark the
 // row's source and None state, as the user's click does, before the handler runs. `text` goes
 // into the level box first. `out` is what went on the wire, then any message "[caption] text".
-TEST(CalibrateLogic, DimmingWordThroughSourcesNoneAndApply) {
+TEST(CalibratePage, DimmingWordThroughSourcesNoneAndApply) {
     struct Step {
-        void (L::*act)();
+        void (P::*act)();
         const char* text;
         std::int32_t word;
         DimSource source;
         bool dimOn, noneOn, noneChecked;
         const char *out, *box; // box nullptr: not checked
     };
-    const auto Open = &L::FormShow, None = &L::BTN_NoneClick, Apply = &L::BTN_Dim_ApplyClick;
-    const auto Sensor = &L::BTN_sensorClick, Volt = &L::BTN_voltClick, Switch = &L::BTN_switchClick;
-    const S Se = S::BTN_sensor, Vo = S::BTN_volt, Sw = S::BTN_switch;
+    const auto Open = &P::FormShow, None = &P::BTN_NoneClick, Apply = &P::BTN_Dim_ApplyClick;
+    const auto Sensor = &P::BTN_sensorClick, Volt = &P::BTN_voltClick, Switch = &P::BTN_switchClick;
+    const Src Se = Src::BTN_sensor, Vo = Src::BTN_volt, Sw = Src::BTN_switch;
     // clang-format off
     const Step steps[] = {
         {Open, nullptr, 10, Sw, true, true, false, "", "  9"},
@@ -99,7 +296,6 @@ TEST(CalibrateLogic, DimmingWordThroughSourcesNoneAndApply) {
         {Volt, nullptr, 74, Vo, false, false, false, "", nullptr},
         {Sensor, nullptr, 202, Se, false, false, false, "", nullptr},
         {Open, "7", 202, Se, false, false, false, "", "7"}, // the sensor bit wins
-        {Open, "7", 74, Vo, false, false, false, "", "7"},
         {Switch, nullptr, 10, Sw, true, true, false, "", "7"},
         {Sensor, nullptr, 10, Sw, true, true, false, "", nullptr}, // handler of an unmarked button
         {None, nullptr, 0, Sw, false, true, true, "", nullptr},
@@ -108,12 +304,10 @@ TEST(CalibrateLogic, DimmingWordThroughSourcesNoneAndApply) {
         {Open, nullptr, 128, Se, false, false, true, "", nullptr}, // None keeps its tick
         {Apply, nullptr, 128, Se, false, false, true, "$PZDIM,128*5D\r\n", nullptr},
         {Volt, nullptr, 64, Vo, false, false, true, "", nullptr},
-        {Apply, nullptr, 64, Vo, false, false, true, "$PZDIM,64*64\r\n", nullptr},
         {Switch, nullptr, 0, Sw, false, true, true, "", nullptr},
         {None, " 3x", 4, Sw, true, true, false, "", " 3x"}, // None never rewrites the box
         {None, "99999999999", 10, Sw, true, true, false, "", nullptr},
-        {None, "-7", 1, Sw, true, true, false, "", "-7"},
-        {None, "abc", 1, Sw, true, true, false, "", "abc"}, // unreadable: the word stays
+        {None, "abc", 10, Sw, true, true, false, "", "abc"}, // unreadable: the word stays
         {Apply, "12", 10, Sw, true, true, false, "$PZDIM,10*67\r\n", "9"},
         {Apply, "-3", 1, Sw, true, true, false, "$PZDIM,1*57\r\n", "0"},
         {Apply, "9 ", 1, Sw, true, true, false, "[] '9 ' is not a valid integer value", "9 "},
@@ -123,48 +317,109 @@ TEST(CalibrateLogic, DimmingWordThroughSourcesNoneAndApply) {
         {Open, nullptr, 0, Sw, false, true, true, "", nullptr}, // a word of 0 shows as None
     };
     // clang-format on
-    Rig rig;
+    CalibrateRig rig;
     int n = 0;
     for (const Step& s : steps) {
         SCOPED_TRACE("step " + std::to_string(n++));
         if (s.text)
-            rig.window.texts[E::ED_Dim] = s.text;
+            rig.w.texts[E::ED_Dim] = s.text;
         if (s.act == Open) {
-            rig.state.dimmingWord = s.word;
+            rig.e.coupler().setDimmingWord(s.word);
         } else {
-            rig.window.source = s.source;
-            rig.window.none = s.noneChecked;
+            rig.w.source = s.source;
+            rig.w.none = s.noneChecked;
         }
-        (rig.logic.*s.act)();
-        EXPECT_EQ(rig.state.dimmingWord, s.word);
-        EXPECT_EQ(rig.window.source, s.source);
-        EXPECT_EQ(rig.window.enabled.at(CalibrateControl::ED_Dim), s.dimOn);
-        EXPECT_EQ(rig.window.enabled.at(CalibrateControl::BTN_None), s.noneOn);
-        EXPECT_EQ(rig.window.none, s.noneChecked);
-        std::string out;
-        for (const auto& r : std::exchange(rig.sink.records, {}))
-            out += r;
-        for (const auto& m : std::exchange(rig.box.shown, {}))
-            out += "[" + m.caption + "] " + m.text;
-        EXPECT_EQ(out, s.out);
+        (rig.page.*s.act)();
+        EXPECT_EQ(rig.e.coupler().settings().dimmingWord, s.word);
+        EXPECT_EQ(rig.w.source, s.source);
+        EXPECT_EQ(rig.w.enabled.at(CalibrateControl::ED_Dim), s.dimOn);
+        EXPECT_EQ(rig.w.enabled.at(CalibrateControl::BTN_None), s.noneOn);
+        EXPECT_EQ(rig.w.none, s.noneChecked);
+        EXPECT_EQ(rig.out(), s.out);
         if (s.box) {
-            EXPECT_EQ(rig.window.texts.at(E::ED_Dim), s.box);
+            EXPECT_EQ(rig.w.texts.at(E::ED_Dim), s.box);
         }
     }
 }
 
-TEST(CalibrateLogic, CompatibilityThatCannotBeStoredStillApplies) {
-    Rig rig;
-    rig.window.compat = true; // out of step: the opening's preset clears it without storing
-    rig.logic.FormShow();
-    EXPECT_TRUE(rig.store.writes.empty());
-    rig.window.compat = true;
-    rig.logic.CHKBOX_CompatClick();
-    EXPECT_EQ(rig.store.writes, std::vector<std::string>{"Compatibility=1"});
-    ASSERT_EQ(rig.box.shown.size(), 1u);
-    EXPECT_EQ(rig.box.shown[0].text, "Can't write Compatibility");
-    EXPECT_EQ(rig.box.shown[0].caption, "error");
-    EXPECT_TRUE(rig.state.compatibility);
+// The boxes by the leading-number rule, rewritten with what was stored; warnings of refused
+// commands, the dialog off top only for the heading gain's; the opening's preset stores nothing.
+TEST(CalibratePage, BoxesWarningsAndThePreset) {
+    CalibrateRig rig;
+    rig.w.texts[E::ED_Offset] = "-25x";
+    rig.page.Offset_ApplyClick();
+    rig.w.texts[E::ED_Offset] = "abc";
+    rig.page.Offset_ApplyClick();
+    rig.w.texts[E::EM_maxAngle] = "99";
+    rig.page.BTN_maxAngleClick();
+    EXPECT_EQ(rig.out(), "$PZCAL,25,N*0D\r\n$PZCAL,25,N*0D\r\n$PZMXA,90*7B\r\n");
+    EXPECT_EQ(rig.w.texts[E::ED_Offset], "  -25");
+    EXPECT_EQ(rig.w.texts[E::EM_maxAngle], "90");
+
+    rig.e.coupler().setCompatibility(true, false);
+    rig.w.compat = false; // out of step: the opening's preset sets it without storing
+    rig.page.FormShow();
+    EXPECT_TRUE(rig.w.compat);
+    EXPECT_NE(rig.settingsFile().find("Compatibility=1"), std::string::npos);
+    rig.page.BTN_HGain_applyClick();
+    rig.page.BTN_OKDIM_APPLYClick();
+    rig.page.BTN_numbWPClick();
+    EXPECT_EQ(rig.out(), "[Warning] " + std::string(Coupler::NotForOldCouplers) + "[Warning] " +
+                             Coupler::NotForOldCouplers + "[Warning] " + Coupler::OnlyForCamlinks);
+    EXPECT_EQ(rig.w.onTop, (std::vector<bool>{false, true}));
+    rig.w.setChecked(CalibrateCheckBox::CHKBOX_Compat, false);
+    EXPECT_NE(rig.settingsFile().find("Compatibility=0"), std::string::npos);
+    rig.page.BTN_HGain_applyClick(); // the heading gain row of the opening: x 1.0
+    EXPECT_EQ(rig.out(), "$PZHGN,2*55\r\n");
+}
+
+// OK switches port and baud rate; a port that cannot be opened asks, and Retry keeps the dialog.
+TEST(SerialPortPage, OkRetryAndCancel) {
+    struct Window : SerialPortWindow {
+        int selectedPort() const override { return port; }
+        void selectPort(int i) override { port = i; }
+        int selectedBaud() const override { return baud; }
+        void selectBaud(int c) override { baud = c; }
+        void closeDialog() override { closed = true; }
+        int port = -1, baud = -1;
+        bool closed = false;
+    };
+    for (const MsgResult answer : {MsgResult::Retry, MsgResult::Cancel}) {
+        EngineRig rig;
+        Window w;
+        SerialPortPage page(rig.e, w);
+        page.FormShow();
+        EXPECT_EQ(std::pair(w.port, w.baud), std::pair(0, 0));
+        w.baud = 3;
+        rig.device.failOpen = true;
+        rig.box.answers.push_back(answer);
+        w.port = 2;
+        page.BTN_OKClick();
+        EXPECT_EQ(rig.box.shown.at(0).buttons, MsgButtons::RetryCancel);
+        EXPECT_EQ(w.closed, answer == MsgResult::Cancel);
+        EXPECT_EQ(rig.e.port().portIndex, 0);
+        EXPECT_EQ(rig.e.port().baudChoice, answer == MsgResult::Cancel ? 3 : 0);
+    }
+}
+
+TEST(NumberRules, LeadingAndWholeNumbers) {
+    const std::tuple<const char*, std::optional<std::int32_t>, std::optional<std::int32_t>> rows[] =
+        {
+            {"  -25", -25, -25},
+            {"+7", 7, 7},
+            {"\t12abc", 12, std::nullopt},
+            {"9 ", 9, std::nullopt},
+            {"", std::nullopt, std::nullopt},
+            {"- 5", std::nullopt, std::nullopt},
+            {"\n3", 3, std::nullopt},
+            {"2147483648", INT32_MAX, std::nullopt},
+            {"-99999999999999999999999", INT32_MIN, std::nullopt},
+            {"-2147483648", INT32_MIN, INT32_MIN},
+        };
+    for (const auto& [text, leading, whole] : rows) {
+        EXPECT_EQ(ReadLeadingNumber(text), leading) << text;
+        EXPECT_EQ(ReadWholeNumber(text), whole) << text;
+    }
 }
 
 } // namespace
