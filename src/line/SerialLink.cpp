@@ -66,12 +66,13 @@ bool SerialLink::SetBaud(std::uint8_t baudIndex) {
     if (h == InvalidPort || newRate == 0)
         return false;
     rate = newRate;
-    writer.post([this, h, newRate] {
+    // The command outlives nothing it uses: the device and the writer's counters, not the link.
+    writer.post([&device = serialDevice, &failures = counters.configureFailures, h, newRate] {
         LineState line;
-        (void)serialDevice.getLineState(h, line);
+        (void)device.getLineState(h, line);
         line.baudRate = newRate;
-        if (!serialDevice.setLineState(h, line))
-            counters.configureFailures.fetch_add(1);
+        if (!device.setLineState(h, line))
+            failures.fetch_add(1);
     });
     return true;
 }
@@ -91,7 +92,7 @@ bool SerialLink::ToggleRts() {
 bool SerialLink::ClosePort(PortHandle handle) {
     if (handle == InvalidPort)
         return false;
-    writer.post([this, handle] { (void)serialDevice.close(handle); });
+    writer.post([&device = serialDevice, handle] { (void)device.close(handle); });
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -135,6 +136,16 @@ TEST(CliOptions, ReplayChoices) {
     EXPECT_TRUE(typed.options.fileTypeNmea);
     EXPECT_EQ(typed.options.trigger, "GPRMB");
     EXPECT_EQ(typed.options.records, 25);
+
+    // The name decides in any case: X.AVI is Aviation, X.NMEA and a name without one NMEA.
+    TempDir dir;
+    for (const auto& [name, nmea] :
+         {std::pair("X.AVI", false), std::pair("X.NMEA", true), std::pair("avi", true)}) {
+        std::ofstream(dir.path / name) << "";
+        const Parsed p = parse({"replay", (dir.path / name).string()});
+        ASSERT_FALSE(p.status) << p.err;
+        EXPECT_EQ(p.options.fileTypeNmea, nmea) << name;
+    }
 }
 
 TEST(CliOptions, CouplerArguments) {

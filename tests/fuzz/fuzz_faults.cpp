@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "serial/FaultFilter.h"
-#include "serial/NmeaChecksum.h"
+#include "engine/FaultFilter.h"
 
 namespace {
 
@@ -93,8 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(o.size() <= std::max<std::size_t>(p.size() + 16, 64));
                 if (s.cutAfter != 0)
                     FUZZ_CHECK(o.size() <= std::max<std::size_t>(s.cutAfter, 64));
-                if (s.checksumEvery == 0 && s.cutAfter == 0 && checksumRight(p) &&
-                    o[0] == '$')
+                if (s.checksumEvery == 0 && s.cutAfter == 0 && checksumRight(p) && o[0] == '$')
                     FUZZ_CHECK(checksumRight(o));
             }
         }

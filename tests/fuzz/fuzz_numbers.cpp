@@ -14,10 +14,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "coupler/NumberRules.h"
-#include "emulator/NumberText.h"
-#include "emulator/NumericEdit.h"
-#include "playback/FieldNumber.h"
+#include "formats/FieldNumber.h"
+#include "formats/NumberText.h"
+#include "pages/NumberRules.h"
 
 namespace {
 
@@ -190,9 +189,9 @@ void checkFixed(double value, int precision, int width, bool zeroPad) {
 std::optional<std::int32_t> referenceLeading(std::string_view t, bool anySpace,
                                              bool* overflow = nullptr, std::size_t* end = nullptr) {
     std::size_t i = 0;
-    while (i < t.size() && (t[i] == ' ' || t[i] == '\t' ||
-                            (anySpace && (t[i] == '\n' || t[i] == '\v' || t[i] == '\f' ||
-                                          t[i] == '\r'))))
+    while (i < t.size() &&
+           (t[i] == ' ' || t[i] == '\t' ||
+            (anySpace && (t[i] == '\n' || t[i] == '\v' || t[i] == '\f' || t[i] == '\r'))))
         ++i;
     bool negative = false;
     if (i < t.size() && (t[i] == '+' || t[i] == '-'))
@@ -259,8 +258,8 @@ void checkFieldNumber(std::string_view text) {
     }
 }
 
-void checkToFloat(double value) {
-    const float f = ToFloat(value);
+void checkSaturatedFloat(double value) {
+    const float f = SaturatedFloat(value);
     if (std::isnan(value)) {
         FUZZ_CHECK(std::isnan(f));
         return;
@@ -300,22 +299,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char point = (param & 0x80) != 0 ? ',' : '.';
     switch (op) {
     case 0: {
-        const double v = fromText ? fuzzsupport::referenceFieldNumber(rest.text())
-                                  : rest.raw<double>();
+        const double v =
+            fromText ? fuzzsupport::referenceFieldNumber(rest.text()) : rest.raw<double>();
         checkPicture(v, param % 10, point);
         break;
     }
     case 1: {
-        const float v = fromText ? narrow(fuzzsupport::referenceFieldNumber(rest.text()))
-                                 : rest.raw<float>();
+        const float v =
+            fromText ? narrow(fuzzsupport::referenceFieldNumber(rest.text())) : rest.raw<float>();
         checkPicture(v, param % 10, point);
         break;
     }
     case 2: {
         // The first byte is the width, the value follows.
         const Input value{rest.data + (rest.size > 0), rest.size - (rest.size > 0)};
-        const double v = fromText ? fuzzsupport::referenceFieldNumber(value.text())
-                                  : value.raw<double>();
+        const double v =
+            fromText ? fuzzsupport::referenceFieldNumber(value.text()) : value.raw<double>();
         const int width = rest.size > 0 ? rest.data[0] % 41 : 0;
         checkFixed(v, param % 21, width, (param & 0x20) != 0);
         break;
@@ -327,8 +326,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkFieldNumber(rest.text());
         break;
     case 5:
-        checkToFloat(fromText ? fuzzsupport::referenceFieldNumber(rest.text())
-                              : rest.raw<double>());
+        checkSaturatedFloat(fromText ? fuzzsupport::referenceFieldNumber(rest.text())
+                                     : rest.raw<double>());
         break;
     }
     return 0;

@@ -2,55 +2,59 @@
 //
 // Input: flags, budget, trigger length, the trigger, then the file.
 //   flags bit 0: NMEA file (else Aviation); bit 1: Loop; bits 2-4: ticks run with Loop, less
-//   one; bits 5-7: the Pause Seconds position. budget: records per tick, byte % 101 (0: none).
+//   one; bits 5-7: the seconds per tick (two of them refused). budget: records per tick,
+//   byte % 101 (0: none).
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "playback/PlaybackEngine.h"
-#include "playback/PlaybackWindow.h"
-#include "playback/Readouts.h"
-#include "serial/RecordSink.h"
-#include "serial/TerminalLog.h"
-#include "serial/TransmitLine.h"
+#include "engine/MessageBoxSeam.h"
+#include "engine/Port.h"
+#include "engine/Replay.h"
+#include "engine/Simulator.h"
+#include "engine/TransmitLine.h"
+#include "line/LineWriter.h"
+#include "line/SerialLink.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
 using fuzzsupport::isFixedReadout;
 
-constexpr std::size_t LineBufferBytes = PlaybackEngine::LineBufferSize - 1; // less the zero
+constexpr std::size_t LineBufferBytes = Replay::LineBufferSize - 1; // less the zero
 
-class FakeWindow : public PlaybackWindow {
+class FakeView : public ReplayView {
 public:
-    int currentPage() const override { return 1; }
-    int pauseSecondsPosition() const override { return seconds; }
-    int recordsPerTickPosition() const override { return budget; }
-    void setPauseChecked(bool) override {}
-    std::string triggerText() const override { return trigger; }
-    void setOpenFileCaption(const std::string& text) override { caption = text; }
-    void setFileNameText(const std::string& text) override { fileName = text; }
-    void setRangeText(const std::string& text) override {
-        FUZZ_CHECK(isFixedReadout(text, 2, "nm"));
+    void readoutShown(Readout which, const std::string& text) override {
+        FUZZ_CHECK(which != Readout::None);
+        switch (which) {
+        case Readout::WaypointId:
+            FUZZ_CHECK(text.size() <= WaypointIdChars);
+            FUZZ_CHECK(text.find('\0') == std::string::npos);
+            break;
+        case Readout::Range:
+            FUZZ_CHECK(isFixedReadout(text, 2, "nm"));
+            break;
+        case Readout::Speed:
+        case Readout::CalculatedSpeed:
+            FUZZ_CHECK(isFixedReadout(text, 1, "kt"));
+            break;
+        case Readout::None:
+            break;
+        }
     }
-    void setSpeedText(const std::string& text) override {
-        FUZZ_CHECK(isFixedReadout(text, 1, "kt"));
-    }
-    void setCalculatedSpeedText(const std::string& text) override {
-        FUZZ_CHECK(isFixedReadout(text, 1, "kt"));
-    }
-    void setWaypointIdText(const std::string& text) override {
-        FUZZ_CHECK(text.size() <= WaypointIdChars);
-        FUZZ_CHECK(text.find('\0') == std::string::npos);
+    void fileOpened(const std::string& name) override { fileName = name; }
+    void fileClosed() override {
+        fileName.reset();
+        ++closes;
     }
 
-    int seconds = 1;
-    int budget = 25;
-    std::string trigger;
-    std::string caption;
-    std::string fileName;
+    std::optional<std::string> fileName; // while the page shows a file open
+    int closes = 0;
 };
 
 class RecordingSink : public RecordSink {
@@ -63,6 +67,26 @@ public:
 
     std::vector<std::string> records;
     std::size_t waits = 0;
+};
+
+// A line that takes every call; the records go to the sink instead.
+class NullDevice : public SerialDevice {
+public:
+    PortHandle open(const std::string&) override { return 3; }
+    bool getLineState(PortHandle, LineState&) override { return true; }
+    bool setLineState(PortHandle, const LineState&) override { return true; }
+    bool getTimeouts(PortHandle, Timeouts&) override { return true; }
+    bool setTimeouts(PortHandle, const Timeouts&) override { return true; }
+    bool lineControl(PortHandle, LineControl) override { return true; }
+    bool write(PortHandle, const std::uint8_t*, std::size_t) override { return true; }
+    bool close(PortHandle) override { return true; }
+};
+
+class NoBoxes : public MessageBoxSeam {
+public:
+    MsgResult show(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
+        return MsgResult::Ok;
+    }
 };
 
 class FakeTerminal : public TerminalView {
@@ -138,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool nmea = (flags & 1) != 0;
     const bool loop = (flags & 2) != 0;
     const int loopTicks = 1 + ((flags >> 2) & 7);
-    static constexpr int SecondsPositions[8] = {1, 2, 5, 7, 30, 100, 0, -3};
+    static constexpr double Seconds[8] = {1, 2, 0.5, 7, 100, 1e-6, 0, -3};
     const int budget = data[1] % 101;
     const std::size_t triggerLength = std::min<std::size_t>(data[2] % 16, size - 3);
     const std::string trigger(reinterpret_cast<const char*>(data + 3), triggerLength);
@@ -153,41 +177,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(out.good());
     }
 
-    EmulatorState state;
-    state.fileTypeNmea = nmea;
-    state.loop = loop;
-    // As the File page sets it for the file type.
-    state.format = nmea ? OutputFormat::NmeaV3 : OutputFormat::Aviation;
-    state.portHandle = 3;
-    FakeWindow window;
-    window.seconds = SecondsPositions[flags >> 5];
-    window.budget = budget;
-    window.trigger = trigger;
+    // The replay and its Transmitter as the engine builds them; the records go to the sink.
+    NullDevice device;
+    LineWriter writer(device);
+    SerialLink link(device, writer);
+    FileSettingsStore settings("");
+    NoBoxes boxes;
+    Port port(link, settings, boxes);
+    Simulator simulator(port);
     RecordingSink sink;
-    FakeTerminal view;
+    FakeTerminal pane;
     TerminalLog terminal;
-    terminal.view = &view;
-    Transmitter transmitter(state, sink, terminal);
-    PlaybackEngine engine(state, window, transmitter);
+    terminal.view = &pane;
+    Transmitter transmitter(simulator.values(), link, sink, terminal);
+    Replay replay(simulator, transmitter);
+    link.UsePort(3);
+    FakeView page;
+    replay.setView(&page);
 
-    FUZZ_CHECK(engine.open(path.string()));
-    FUZZ_CHECK(state.fileOpen);
-    FUZZ_CHECK(window.caption == "Close file");
-    FUZZ_CHECK(window.fileName == name);
+    // The file type sets the output format, and so the line ends.
+    replay.setFileType(nmea);
+    replay.setLoop(loop);
+    FUZZ_CHECK(replay.setRecordsPerTick(budget) == budget);
+    replay.setTrigger(trigger);
+    const double seconds = Seconds[flags >> 5];
+    FUZZ_CHECK(replay.setPauseSeconds(seconds).ok == (seconds > 0));
+
+    FUZZ_CHECK(replay.open(path.string()).ok);
+    FUZZ_CHECK(replay.isOpen());
+    FUZZ_CHECK(page.fileName == name);
 
     // Without Loop every tick moves on: it ends early only at its second trigger, having taken
     // the first, or after a budgeted line (NMEA: any line; Aviation: a CR, or a full buffer of
     // a line without one).
-    const std::size_t tickLimit =
-        loop ? static_cast<std::size_t>(loopTicks)
-        : nmea
-            ? 1 + nmeaLineCount(content)
-            : 1 + countOf(content, '\r') + countOf(content, 2) + content.size() / LineBufferBytes;
+    const std::size_t tickLimit = loop   ? static_cast<std::size_t>(loopTicks)
+                                  : nmea ? 1 + nmeaLineCount(content)
+                                         : 1 + countOf(content, '\r') + countOf(content, 2) +
+                                               content.size() / LineBufferBytes;
     std::size_t ticks = 0;
-    while (state.fileOpen && ticks < tickLimit) {
+    while (replay.isOpen() && ticks < tickLimit) {
         const std::size_t recordsBefore = sink.records.size();
         const std::size_t waitsBefore = sink.waits;
-        engine.PlaybackTick();
+        replay.PlaybackTick();
         ++ticks;
         const std::size_t records = sink.records.size() - recordsBefore;
         const std::size_t waits = sink.waits - waitsBefore;
@@ -203,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             else
                 checkAviationPiece(sink.records[i]);
         }
-        FUZZ_CHECK(view.lines <= terminal.VisibleLines);
+        FUZZ_CHECK(pane.lines <= terminal.VisibleLines);
     }
 
     std::size_t handed = 0;
@@ -213,14 +244,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (loop) {
         // With Loop the file never closes by itself.
-        FUZZ_CHECK(state.fileOpen);
-        FUZZ_CHECK(engine.isOpen());
+        FUZZ_CHECK(replay.isOpen());
+        FUZZ_CHECK(page.fileName == name && page.closes == 0);
         return 0;
     }
-    FUZZ_CHECK(!state.fileOpen);
-    FUZZ_CHECK(!engine.isOpen());
-    FUZZ_CHECK(window.caption == "Open file");
-    FUZZ_CHECK(window.fileName.empty());
+    FUZZ_CHECK(!replay.isOpen());
+    FUZZ_CHECK(!page.fileName && page.closes == 1);
     if (nmea) {
         // Each sentence is sent as it stands in the file, in the file's order.
         std::size_t at = 0;

@@ -2,9 +2,10 @@
 //
 // Input: lines separated by LF (a recorded file works as it is). A line is cut at its first CR,
 // as the replay cuts it. "$GPRMB" and "$GPRMC" lines go to the NMEA read-outs; a line starting
-// with an Aviation letter that has a read-out goes to its handler with the row's width of value
-// characters; any other line calls one read-out directly: its first byte chooses which and how
-// many of the following bytes it is given.
+// with an Aviation letter goes to its row's read-out (none for most letters) with the row's
+// width of value characters; any other line calls one read-out directly: its first byte chooses
+// which and how many of the following bytes it is given. The seconds per tick, 0.25 to 100 in
+// quarters, come from the input's length, so that a recorded file still reads as it is.
 #include <cfloat>
 #include <climits>
 #include <cstddef>
@@ -14,10 +15,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "playback/AviationFieldTable.h"
-#include "playback/NmeaReadout.h"
-#include "playback/PlaybackWindow.h"
-#include "playback/Readouts.h"
+#include "engine/Readouts.h"
+#include "formats/AviationFieldTable.h"
 
 namespace {
 
@@ -27,19 +26,39 @@ using fuzzsupport::readoutNumber;
 using fuzzsupport::referenceFieldNumber;
 using fuzzsupport::untilZero;
 
-class FakeWindow : public ReadoutWindow {
-public:
-    int currentPage() const override { return 1; }
-    int pauseSecondsPosition() const override { return seconds; }
-    int recordsPerTickPosition() const override { return 25; }
-    void setPauseChecked(bool) override {}
-    void setRangeText(const std::string& text) override { range = text; }
-    void setSpeedText(const std::string& text) override { speed = text; }
-    void setCalculatedSpeedText(const std::string& text) override { calc = text; }
-    void setWaypointIdText(const std::string& text) override { waypoint = text; }
+// The texts the File page was told of, none until one is shown.
+struct Shown {
+    std::optional<std::string> waypoint, range, speed, calc;
 
-    int seconds = 1;
-    std::optional<std::string> range, speed, calc, waypoint;
+    std::optional<std::string>* of(Readout which) {
+        switch (which) {
+        case Readout::WaypointId:
+            return &waypoint;
+        case Readout::Range:
+            return &range;
+        case Readout::Speed:
+            return &speed;
+        case Readout::CalculatedSpeed:
+            return &calc;
+        case Readout::None:
+            break;
+        }
+        return nullptr;
+    }
+    bool operator==(const Shown&) const = default;
+};
+
+class FakeView : public ReplayView {
+public:
+    void readoutShown(Readout which, const std::string& text) override {
+        auto* slot = shown.of(which);
+        FUZZ_CHECK(slot != nullptr);
+        *slot = text;
+    }
+    void fileOpened(const std::string&) override {}
+    void fileClosed() override {}
+
+    Shown shown;
 };
 
 // The number a read-out shows of a field: its first NumberChars characters, up to a zero.
@@ -100,15 +119,18 @@ std::vector<std::size_t> commas(std::string_view line) {
 }
 
 struct Before {
-    FakeWindow window;
+    Shown window;
     float previousRange;
     std::int32_t factor;
 };
 
-void gprmb(NmeaReadout& readout, FakeWindow& window, std::string_view line) {
+// Whole ticks per hour at `quarters` quarter seconds a tick.
+std::int32_t ticksPerHour(int quarters) { return 4 * 3600 / quarters; }
+
+void gprmb(Readouts& readout, Shown& window, std::string_view line, int quarters) {
     const Before before{window, readout.PreviousRange, readout.SpeedTimeFactor};
     const ExactBuffer copy(line);
-    readout.GprmbReadout(copy.view());
+    readout.GprmbReadout(copy.view(), quarters / 4.0);
 
     const auto c = commas(line);
     const std::string_view field5 =
@@ -123,7 +145,7 @@ void gprmb(NmeaReadout& readout, FakeWindow& window, std::string_view line) {
 
     const std::string_view field10 =
         c.size() >= 11 ? line.substr(c[9] + 1, c[10] - c[9] - 1) : std::string_view();
-    const int step = 3600 / std::max(1, window.seconds);
+    const std::int32_t step = ticksPerHour(quarters);
     if (field10.empty()) {
         FUZZ_CHECK(window.range == before.window.range);
         FUZZ_CHECK(window.calc == before.window.calc);
@@ -157,8 +179,8 @@ void gprmb(NmeaReadout& readout, FakeWindow& window, std::string_view line) {
         FUZZ_CHECK(readout.PreviousRange == static_cast<float>(range));
 }
 
-void gprmc(NmeaReadout& readout, FakeWindow& window, std::string_view line) {
-    const FakeWindow before = window;
+void gprmc(Readouts& readout, Shown& window, std::string_view line) {
+    const Shown before = window;
     const float previousRange = readout.PreviousRange;
     const std::int32_t factor = readout.SpeedTimeFactor;
     const ExactBuffer copy(line);
@@ -182,33 +204,42 @@ void gprmc(NmeaReadout& readout, FakeWindow& window, std::string_view line) {
         FUZZ_CHECK(*window.speed == *plain + "kt");
 }
 
-void show(FakeWindow& window, const AviationField& row, std::string_view text, int length) {
+void show(Readouts& readouts, Shown& window, const AviationField& row, std::string_view text,
+          int length) {
     // Start from no texts, so that the one read-out set shows.
-    const int seconds = window.seconds;
-    window = FakeWindow();
-    window.seconds = seconds;
+    window = Shown();
     const ExactBuffer copy(text);
-    row.handler(window, copy.data(), length, row.scale);
+    readouts.show(row.readout, copy.data(), length, row.scale);
     const std::string_view given = text.substr(0, static_cast<std::size_t>(std::max(0, length)));
-    if (row.handler == ShowWaypointId) {
+    switch (row.readout) {
+    case Readout::WaypointId:
         FUZZ_CHECK(window.waypoint.has_value());
         FUZZ_CHECK(*window.waypoint == std::string(untilZero(given.substr(0, WaypointIdChars))));
         FUZZ_CHECK(!window.range && !window.speed && !window.calc);
-    } else if (row.handler == ShowRange) {
+        break;
+    case Readout::Range:
         checkNumberText(window.range, fieldValue(given, row.scale), 2, "nm");
         FUZZ_CHECK(!window.waypoint && !window.speed && !window.calc);
-    } else {
+        break;
+    case Readout::Speed:
         checkNumberText(window.speed, fieldValue(given, row.scale), 1, "kt");
         FUZZ_CHECK(!window.waypoint && !window.range && !window.calc);
+        break;
+    default:
+        // Most letters have no read-out: nothing shows.
+        FUZZ_CHECK(window == Shown());
+        return;
     }
+    // What the read-outs hold is what they last showed.
+    FUZZ_CHECK(readouts.text(row.readout) == **window.of(row.readout));
 }
 
 // An Aviation line: the row's width of value characters after the letter, as the scanner
 // gathers them (the end of the file reads as 0xFF).
-void aviation(FakeWindow& window, const AviationField& row, std::string_view line) {
+void aviation(Readouts& readouts, Shown& window, const AviationField& row, std::string_view line) {
     std::string value(line.substr(1, static_cast<std::size_t>(row.width)));
     value.resize(static_cast<std::size_t>(row.width), '\xff');
-    show(window, row, value, row.width);
+    show(readouts, window, row, value, row.width);
     bool digits = true;
     for (char ch : value)
         digits = digits && fuzzsupport::isDigit(ch);
@@ -216,15 +247,15 @@ void aviation(FakeWindow& window, const AviationField& row, std::string_view lin
         return;
     // Whole knots and tenths of a nautical mile, as the records carry them.
     const long n = std::stol(value);
-    if (row.handler == ShowSpeed)
+    if (row.readout == Readout::Speed)
         FUZZ_CHECK(*window.speed == fuzzsupport::printC("%4ld.0kt", n));
-    else if (row.handler == ShowRange)
+    else if (row.readout == Readout::Range)
         FUZZ_CHECK(*window.range == fuzzsupport::printC("%3ld.%ld0nm", n / 10, n % 10));
 }
 
-const AviationField* readoutRow(ReadoutHandler handler) {
+const AviationField* readoutRow(Readout which) {
     for (const auto& row : AviationFieldTable)
-        if (row.handler == handler)
+        if (row.readout == which)
             return &row;
     return nullptr;
 }
@@ -238,11 +269,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    FakeWindow window;
-    // The Pause Seconds position, 1..100, from the input's length so that a recorded file
-    // still reads as it is.
-    window.seconds = 1 + static_cast<int>(size % 100);
-    NmeaReadout readout(window);
+    const int quarters = 1 + static_cast<int>(size % 400);
+    FakeView view;
+    Readouts readouts;
+    readouts.setView(&view);
+    Shown& window = view.shown;
 
     std::size_t start = 0;
     while (start < input.size()) {
@@ -256,22 +287,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
 
         if (line.rfind("$GPRMB", 0) == 0) {
-            gprmb(readout, window, line);
+            gprmb(readouts, window, line, quarters);
         } else if (line.rfind("$GPRMC", 0) == 0) {
-            gprmc(readout, window, line);
+            gprmc(readouts, window, line);
         } else if (const auto* row = FindAviationField(static_cast<unsigned char>(line[0]));
-                   row != nullptr && row->handler != nullptr) {
-            aviation(window, *row, line);
+                   row != nullptr) {
+            aviation(readouts, window, *row, line);
         } else {
-            static const ReadoutHandler handlers[3] = {ShowWaypointId, ShowRange, ShowSpeed};
-            const auto* direct = readoutRow(handlers[static_cast<unsigned char>(line[0]) % 3]);
+            static constexpr Readout Shows[3] = {Readout::WaypointId, Readout::Range,
+                                                 Readout::Speed};
+            const auto* direct = readoutRow(Shows[static_cast<unsigned char>(line[0]) % 3]);
             FUZZ_CHECK(direct != nullptr);
             // The second byte gives the length, from below zero to the whole text; the text is
             // never shorter than the length given.
             const std::string_view text = line.substr(std::min<std::size_t>(2, line.size()));
             const int choice = line.size() >= 2 ? static_cast<unsigned char>(line[1]) : 0;
             const int length = choice % (static_cast<int>(text.size()) + 3) - 2;
-            show(window, *direct, text, std::min(length, static_cast<int>(text.size())));
+            show(readouts, window, *direct, text, std::min(length, static_cast<int>(text.size())));
         }
     }
     return 0;

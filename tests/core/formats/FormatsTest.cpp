@@ -172,11 +172,17 @@ TEST(NumberText, PicturesRoundHalfAwayFromZeroOnTheShortestText) {
 TEST(FieldNumber, ReadsWhatANumberStartsWith) {
     const std::pair<const char*, double> rows[] = {
         {"  -12.5x", -12.5}, {"+.5", 0.5}, {"2E-1", 0.2}, {"7e-x", 7.0}, {"1,5", 1.0},
-        {"1.2.3", 1.2},      {".", 0.0},   {"0x10", 0.0}, {"inf", 0.0},  {"1e-999", 0.0},
+        {"1.2.3", 1.2},      {".", 0.0},   {"0x10", 0.0}, {"inf", 0.0},  {"0012.5e1", 125.0},
     };
     for (const auto& [text, value] : rows)
         EXPECT_DOUBLE_EQ(FieldNumber(text), value) << text;
-    EXPECT_TRUE(std::isinf(FieldNumber("1e999")));
+    // Beyond a double: its size, not the sign of the exponent, decides between 0 and infinity.
+    const std::string zeros(400, '0');
+    for (const std::string& huge : {std::string("1e999"), "1" + zeros + "e-5", "-1" + zeros})
+        EXPECT_TRUE(std::isinf(FieldNumber(huge))) << huge.size();
+    for (const std::string& tiny :
+         {std::string("1e-999"), "0." + zeros + "1", "0." + zeros + "1e5"})
+        EXPECT_EQ(FieldNumber(tiny), 0.0) << tiny.size();
 }
 
 TEST(Checksum, AppendedAndRewritten) {
