@@ -2,24 +2,16 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
-#include <termios.h>
-#include <vector>
 
+#include "line/Endpoint.h"
+#include "line/PtyEndpoint.h"
 #include "line/SerialDevice.h"
-#include "line/VirtualPorts.h"
 
-// The ioctl request and modem bits that carry out a line-control function.
-struct ModemRequest {
-    unsigned long request;
-    int bits;
-};
-ModemRequest ModemRequestFor(LineControl fn);
-
-// The serial device on a POSIX terminal: exclusive open, raw 8N1 line, bounded writes; or one
-// of the virtual ports a [Devices] entry may name (pty, tcp:, udp:), on which line settings
-// and RTS/DTR do nothing. A line that goes away (an adapter unplugged) is marked lost and can
-// be opened again with its settings once its path is back.
+// The serial device on a POSIX system: a port opens a serial line, or one of the virtual
+// endpoints a [Devices] entry may name (pty, tcp:, udp:), on which line settings and RTS/DTR
+// do nothing. Each handle leads to its endpoint, which does the work.
 // Writes, closes and reopens come from the line writer only, so a write never races them.
 class PosixSerialDevice : public SerialDevice {
 public:
@@ -44,36 +36,24 @@ public:
     std::string describe(PortHandle h) const override;
     bool lost(PortHandle h) const override;
     bool reopen(PortHandle h) override;
+    void interrupt() override;
 
 private:
     struct Port {
-        VirtualKind kind = VirtualKind::None;
-        std::string device; // the path or the [Devices] entry
-        int fd = -1;        // -1 while the line is lost
+        std::shared_ptr<Endpoint> endpoint;
         Timeouts timeouts;
-        LineState line;     // virtual ports: what was last set
-        termios settings{}; // serial lines: what to apply again on return
-        bool haveSettings = false;
-        std::vector<int> clients; // TCP: connected clients
-        std::string where;        // virtual ports: what the status bar shows
-    };
-    struct Pty {
-        int master = -1;
-        std::string slave;
-        std::filesystem::path link;
     };
 
-    int openTerminal(const std::string& path, int& error) const;
-    bool writeTerminal(PortHandle h, int fd, const Timeouts& t, const std::uint8_t* data,
-                       std::size_t count);
-    bool writeClients(Port& port, const std::uint8_t* data, std::size_t count);
-    void markLost(PortHandle h);
+    // The endpoint of `h`, held so a close on another thread cannot free it under the caller.
+    std::shared_ptr<Endpoint> find(PortHandle h) const;
+    std::shared_ptr<Endpoint> openPty(const std::string& name);
 
     PathResolver resolver;
     std::filesystem::path linkDirectory;
+    WriteInterrupt stop;
     mutable std::mutex mutex; // guards ports and ptys
     std::map<PortHandle, Port> ports;
-    std::map<std::string, Pty> ptys; // by port name, kept for the whole run
+    std::map<std::string, std::shared_ptr<Endpoint>> ptys; // by port name, for the whole run
     PortHandle nextHandle = 1;
     std::string failure; // why the last open failed; the window's thread only
 };

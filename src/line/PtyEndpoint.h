@@ -1,0 +1,44 @@
+#pragma once
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "line/Endpoint.h"
+
+// Where pseudo-terminals are published: $XDG_RUNTIME_DIR/tarrow, else a directory of the
+// user's own under the temporary directory.
+std::filesystem::path DefaultLinkDirectory();
+// Points dir/name at target, replacing what was there; false when it cannot.
+bool PublishLink(const std::filesystem::path& dir, const std::string& name,
+                 const std::string& target, std::filesystem::path& link);
+// Removes the link if it still points at target (another program may have taken the name).
+void WithdrawLink(const std::filesystem::path& link, const std::string& target);
+
+// A pseudo-terminal the program creates in raw mode, whose slave a client opens by the link
+// published for the port. It lasts for the whole run, through closes and opens of its port,
+// so a client keeps its line. Line settings apply to the master; there are no modem lines.
+class PtyEndpoint : public Endpoint {
+public:
+    // A new pseudo-terminal published as linkDirectory/name, or null with `failure` set.
+    static std::unique_ptr<PtyEndpoint> open(const std::filesystem::path& linkDirectory,
+                                             const std::string& name, std::string& failure);
+    ~PtyEndpoint() override;
+    PtyEndpoint(const PtyEndpoint&) = delete;
+    PtyEndpoint& operator=(const PtyEndpoint&) = delete;
+
+    bool getLineState(LineState& out) override;
+    bool setLineState(const LineState& state) override;
+    bool lineControl(LineControl) override { return true; }
+    bool write(const std::uint8_t* data, std::size_t count, const Timeouts& t,
+               const WriteInterrupt& stop) override;
+    std::string describe() const override;
+    // The pseudo-terminal stays; only the program's end closes it.
+    bool close() override { return true; }
+
+private:
+    PtyEndpoint(int m, std::string s) : master(m), slave(std::move(s)) {}
+
+    const int master;
+    const std::string slave;
+    std::filesystem::path link; // empty when it could not be published
+};
