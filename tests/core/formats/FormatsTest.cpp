@@ -116,24 +116,16 @@ TEST(CouplerSentences, BothLayouts) {
         const char* standard;
         const char* compat; // nullptr: built in the standard layout all the same
     };
+    // The commands' own tests send the rest; these are the encodings they do not reach.
     const Row rows[] = {
-        {C::Cal, 25, "$PZCAL,25,P*13", "$PZCAL25,P*3F"},
         {C::Cal, -25, "$PZCAL,25,N*0D", "$PZCAL25,N*21"},
         {C::Cal, 0, "$PZCAL,0,P*24", "$PZCAL0,P*08"},
         {C::Cal, INT32_MIN, "$PZCAL,2147483648,N*0F", "$PZCAL2147483648,N*23"},
         {C::Dim, 10, "$PZDIM,10*67", "$PZDIM10,*67"},
-        {C::Dim, 128, "$PZDIM,128*5D", "$PZDIM128,*5D"},
-        {C::Dim, 64, "$PZDIM,64*64", "$PZDIM64,*64"},
-        {C::Gan, 3, "$PZGAN,3*5D", "$PZGAN3,*5D"},
-        {C::Tst, 2, "$PZTST,7*42", "$PZTST7,*42"},
         {C::Tst, 1, "$PZTST,1*44", "$PZTST1,*44"},
         {C::Tst, 0, "$PZTST,0*45", "$PZTST0,*45"},
-        {C::Hgn, 2, "$PZHGN,2*55", nullptr},
-        {C::Eqp, 1, "$PZEQP,255*50", nullptr},
         {C::Eqp, 0, "$PZEQP,0*52", nullptr},
         {C::Vwp, 5, "$PZVWP,5*42", nullptr},
-        {C::Adv, 127, "$PZADV,127*41", nullptr},
-        {C::Mxa, 90, "$PZMXA,90*7B", nullptr},
         {C::Mxd, 20, "$PZMXD,20*75", nullptr},
     };
     for (const Row& r : rows) {

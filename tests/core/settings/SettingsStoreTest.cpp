@@ -90,6 +90,37 @@ TEST(SettingsStore, WritesReplaceTheFileWholeAndDoNotLoseKeys) {
     EXPECT_EQ(files, 1u); // no temporary file left
 }
 
+// Anything over the size limit is refused as unreadable and never rewritten; a write that
+// would take the file over it is refused. A first write that fails leaves no file behind.
+TEST(SettingsStore, SizeLimitAndFailedWrites) {
+    TempDir tmp;
+    FileSettingsStore store(tmp.path);
+    const std::string huge = "Port=3\n" + std::string(MaxSettingsFileSize, '#');
+    writeFile(store.filePath(), huge);
+    EXPECT_FALSE(store.readInt("Port"));
+    EXPECT_FALSE(store.writeInt("Port", 1));
+    EXPECT_EQ(fs::file_size(store.filePath()), huge.size());
+    const std::string full = "Port=3\n" + std::string(MaxSettingsFileSize - 8, '#') + "\n";
+    writeFile(store.filePath(), full);
+    EXPECT_FALSE(store.writeInt("Compatibility", 1));
+    EXPECT_EQ(store.readInt("Port"), 3);
+
+    TempDir fresh;
+    FileSettingsStore first(fresh.path);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit tiny{1, 1}; // every write of more than a byte fails
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+        first.open(true);
+        first.writeInt("Port", 1);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(fs::is_empty(first.filePath().parent_path()));
+}
+
 TEST(SettingsStore, DevicePaths) {
     TempDir tmp;
     FileSettingsStore store(tmp.path);
