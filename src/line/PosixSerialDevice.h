@@ -55,5 +55,5 @@ private:
     std::map<PortHandle, Port> ports;
     std::map<std::string, std::shared_ptr<Endpoint>> ptys; // by port name, for the whole run
     PortHandle nextHandle = 1;
-    std::string failure; // why the last open failed; the window's thread only
+    std::string failure; // why the last open failed; the engine's thread only
 };

@@ -32,7 +32,7 @@ enum class LineControl { SetDtr = 5, SetRts = 3, ClrRts = 4 };
 
 // The platform's serial device, reduced to the calls the link makes.
 // Names are the user's port names ("COM1:"); the device decides what they open.
-// Calls come from three threads (the window's, the line writer's and the pulse timer's), so an
+// Calls come from three threads (the engine's, the line writer's and the pulse timer's), so an
 // implementation must be safe to call concurrently for different handles, and for lineControl
 // concurrently with any other call.
 class SerialDevice {

@@ -1,97 +1,69 @@
 #pragma once
 // Runs the built tarrow-cli as a user would, with a configuration and runtime directory of
 // the test's own, and collects its exit status, its output and what reached the port.
-#include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <poll.h>
 #include <sstream>
-#include <string>
 #include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
 #include <vector>
 
 #include "core/PtyPair.h"
 #include "core/TempDir.h"
-
-extern char** environ;
 
 struct ProgramResult {
     int status = -1; // the exit status; -1 when it did not exit by itself in time
     std::string out, err, wire;
 };
 
-class ProgramRun {
-public:
-    ProgramRun() {
-        // Held open so that the master side waits for data instead of reporting a hang-up
-        // before the program has opened the line.
-        slave = ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+// The settings file maps COM2 to the line as well.
+struct ProgramRun {
+    // The slave is held open so that the master side waits for data instead of reporting a
+    // hang-up before the program has opened the line.
+    ProgramRun() : slave(::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+        std::filesystem::create_directories(dir.path / "config" / "Brackwater Associates");
+        std::ofstream(dir.path / "config" / "Brackwater Associates" / "Tarrow.conf")
+            << "Port=1\nCompatibility=1\n[Devices]\nCOM2=" << pty.slavePath << "\n";
     }
-    ~ProgramRun() {
-        if (slave >= 0)
-            ::close(slave);
-    }
+    ~ProgramRun() { ::close(slave); }
 
-    std::filesystem::path configDir() const { return dir.path / "config"; }
-    // The line takes nothing more: output to the terminal is suspended, as a stalled line.
-    void stopLine() { ::tcflow(slave, TCOOFF); }
-
-    // `during` is called with the pid and the bytes so far while the program runs.
-    ProgramResult run(const std::vector<std::string>& args,
-                      const std::function<void(pid_t, const std::string&)>& during = {},
-                      int timeoutMs = 20000) {
-        const std::filesystem::path out = dir.path / "stdout";
-        const std::filesystem::path err = dir.path / "stderr";
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string v = *e;
-            if (v.rfind("XDG_CONFIG_HOME=", 0) != 0 && v.rfind("XDG_RUNTIME_DIR=", 0) != 0)
-                env.push_back(v);
-        }
-        env.push_back("XDG_CONFIG_HOME=" + configDir().string());
-        env.push_back("XDG_RUNTIME_DIR=" + dir.path.string());
-        std::vector<std::string> argv{TARROW_CLI};
-        argv.insert(argv.end(), args.begin(), args.end());
+    // The words of `line` are the arguments; "PTY" stands for the line's path, "@NAME" for the
+    // recorded file NAME. `during` is called with the pid and the bytes so far.
+    ProgramResult run(const std::string& line,
+                      const std::function<void(pid_t, const std::string&)>& during = {}) {
+        std::vector<std::string> args{TARROW_CLI};
+        std::istringstream words(line);
+        for (std::string w; words >> w;)
+            args.push_back(w[0] == '@' ? TARROW_TEST_DATA_DIR "/playback/" + w.substr(1) : fill(w));
         const pid_t pid = ::fork();
         if (pid == 0) {
-            const int in = ::open("/dev/null", O_RDONLY);
-            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(in, 0);
-            ::dup2(o, 1);
-            ::dup2(e, 2);
+            ::setenv("XDG_CONFIG_HOME", (dir.path / "config").c_str(), 1);
+            ::setenv("XDG_RUNTIME_DIR", dir.path.c_str(), 1);
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
+            ::dup2(::open((dir.path / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            ::dup2(::open((dir.path / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
             ::close(pty.master);
-            std::vector<char*> a, v;
-            for (auto& s : argv)
-                a.push_back(s.data());
-            a.push_back(nullptr);
-            for (auto& s : env)
-                v.push_back(s.data());
-            v.push_back(nullptr);
-            ::execve(a[0], a.data(), v.data());
+            std::vector<char*> argv;
+            for (std::string& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
             ::_exit(127);
         }
         ProgramResult r;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int wstatus = 0;
-        for (;;) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (int status = 0;;) {
             r.wire += pty.drain();
-            const pid_t done = ::waitpid(pid, &wstatus, WNOHANG);
-            if (done == pid) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
                 r.wire += pty.drain();
-                r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+                r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
                 break;
             }
             if (std::chrono::steady_clock::now() > deadline) {
                 ::kill(pid, SIGKILL);
-                ::waitpid(pid, &wstatus, 0);
+                ::waitpid(pid, &status, 0);
                 break;
             }
             if (during)
@@ -99,21 +71,22 @@ public:
             pollfd p{pty.master, POLLIN, 0};
             ::poll(&p, 1, 10);
         }
-        r.out = slurp(out);
-        r.err = slurp(err);
+        r.out = slurp("stdout");
+        r.err = slurp("stderr");
         return r;
+    }
+
+    std::string fill(std::string text) const {
+        for (auto at = text.find("PTY"); at != std::string::npos; at = text.find("PTY", at))
+            text.replace(at, 3, pty.slavePath);
+        return text;
+    }
+    std::string slurp(const char* name) const {
+        std::ifstream in(dir.path / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     TempDir dir;
     PtyPair pty;
-
-private:
-    static std::string slurp(const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    int slave = -1;
+    int slave;
 };

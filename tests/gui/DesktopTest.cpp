@@ -1,12 +1,7 @@
 // The main window on a real X display with a window manager (run through with-desktop):
 // when activation runs, what the desktop shows as captions, and the Exit shortcut.
-#include <QApplication>
-#include <QMessageBox>
-#include <QProcess>
-#include <QTest>
-
 #include "app/WidgetHelpers.h"
-#include "gui/DialogsRig.h"
+#include "gui/MainWindowRig.h"
 
 namespace {
 
@@ -27,40 +22,23 @@ QString desktopTitle(QWidget& w) {
     return quote < 0 ? out : out.mid(quote + 1).chopped(1);
 }
 
-void typeAndEnter(QLineEdit* edit, const char* text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
 } // namespace
 
 class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
-    void captionsStandAlone() {
-        DialogsRig rig;
-        QVERIFY(activate(*rig.window));
-        rig.ui().MNU_Calibrate->trigger();
-        rig.ui().SerialPort1->trigger();
-        QTRY_VERIFY(rig.calibrate.isVisible() && rig.serialPort.isVisible());
-        QTRY_COMPARE(desktopTitle(*rig.window), QString("Tarrow GPS Receiver Emulator"));
-        QTRY_COMPARE(desktopTitle(rig.calibrate), QString("Calibrate"));
-        QTRY_COMPARE(desktopTitle(rig.serialPort), QString("Serial Port"));
-    }
+    void initTestCase() { SetApplicationTitle(); }
 
     // Activation rewrites the edits from the stored values; only coming back from one of the
-    // two dialogs may do that, not a message box, not another window.
-    void activationOnlyOnReturnFromTheDialogs() {
-        DialogsRig rig;
-        rig.window->timer1().stop();
+    // two dialogs may do that, not a message box, not another window. The desktop shows each
+    // window's own caption, and Ctrl+X in an edit exits rather than cuts.
+    void activationCaptionsAndExit() {
+        MainWindowRig rig;
         auto& ui = rig.ui();
         QVERIFY(activate(*rig.window));
-        QTest::mouseClick(ui.XTE_Value, Qt::LeftButton, {}, QPoint(6, ui.XTE_Value->height() / 2));
+        QTRY_COMPARE(desktopTitle(*rig.window), QString("Tarrow GPS Receiver Emulator"));
+        press(ui.XTE_Value);
         typeAndEnter(ui.EB_Value, "1.25");
-        QCOMPARE(ui.EB_Value->text(), QString("1.25")); // activation would show "1.3"
-
         // A refused value: the box comes and goes, and the rejected text stays as typed.
         rig.box.whileShown = [] {
             QMessageBox box(QMessageBox::Warning, "error", "not a number");
@@ -70,50 +48,34 @@ private slots:
         typeAndEnter(ui.EB_Track, "abc");
         QCOMPARE(rig.box.shown.size(), std::size_t{1});
         QTRY_VERIFY(rig.window->isActiveWindow());
-        QCOMPARE(ui.EB_Track->text(), QString("abc"));
-        QCOMPARE(ui.EB_Value->text(), QString("1.25"));
-
-        // Away to another window and back.
-        QWidget other;
-        other.setWindowTitle("other");
+        QWidget other; // away to another window and back
         other.resize(200, 100);
-        QVERIFY(activate(other));
-        QVERIFY(activate(*rig.window));
-        QCOMPARE(ui.EB_Value->text(), QString("1.25"));
+        QVERIFY(activate(other) && activate(*rig.window));
+        QCOMPARE(ui.EB_Value->text(), QString("1.25")); // activation would show "1.3"
         QCOMPARE(ui.EB_Track->text(), QString("abc"));
 
-        // Back from each dialog: the edits show the stored values again.
-        const auto returnFrom = [&](QWidget& dialog, QAbstractButton* close) {
+        const std::tuple<QAction*, QWidget*, QAbstractButton*, const char*> dialogs[] = {
+            {ui.MNU_Calibrate, rig.calibrate.get(), rig.calibrate->ui().BTN_Done, "Calibrate"},
+            {ui.SerialPort1, rig.serialPort.get(), rig.serialPort->ui().BTN_CANCEL, "Serial Port"}};
+        for (const auto& [open, dialog, close, title] : dialogs) {
             ui.EB_Value->setText("1.25");
-            ui.UpDown_sec->setPosition(5);
             ui.EDIT_SecPause->setText("5");
-            QVERIFY(activate(dialog));
-            QTest::mouseClick(close, Qt::LeftButton);
+            open->trigger();
+            QTRY_VERIFY(dialog->isActiveWindow());
+            QTRY_COMPARE(desktopTitle(*dialog), QString(title));
+            press(close);
             QTRY_VERIFY(rig.window->isActiveWindow());
             QTRY_COMPARE(ui.EB_Value->text(), QString("1.3"));
-            QCOMPARE(ui.EB_Track->text(), QString("0.0"));
-            QCOMPARE(ui.EDIT_SecPause->text(), QString("1"));
-        };
-        returnFrom(rig.calibrate, rig.calibrate.ui().BTN_Done);
-        returnFrom(rig.serialPort, rig.serialPort.ui().BTN_CANCEL);
-    }
+            QCOMPARE(ui.EB_Track->text() + " " + ui.EDIT_SecPause->text(), QString("0.0 1"));
+        }
 
-    void ctrlXExitsFromAnEdit() {
-        MainWindowRig rig;
-        QVERIFY(activate(*rig.window));
-        rig.ui().EB_Speed->setFocus();
-        rig.ui().EB_Speed->selectAll();
-        QTest::keyClick(rig.ui().EB_Speed, Qt::Key_X, Qt::ControlModifier);
+        ui.EB_Speed->setFocus();
+        ui.EB_Speed->selectAll();
+        QTest::keyClick(ui.EB_Speed, Qt::Key_X, Qt::ControlModifier);
         QTRY_VERIFY(!rig.window->isVisible());
-        QCOMPARE(rig.ui().EB_Speed->text(), QString("150")); // not cut
+        QCOMPARE(ui.EB_Speed->text(), QString("150")); // not cut
     }
 };
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    SetApplicationTitle();
-    DesktopTest test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(DesktopTest)
 #include "DesktopTest.moc"
