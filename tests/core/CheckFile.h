@@ -45,13 +45,12 @@ inline CheckFile ReadCheckFile(const std::filesystem::path& path) {
             continue;
         const std::size_t space = line.find(' ');
         const std::string key = line.substr(0, space);
-        std::string value = space == std::string::npos ? "" : line.substr(space + 1);
-        if (value.starts_with('"'))
-            value = Unquote(value);
+        const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+        const std::string unquoted = value.starts_with('"') ? Unquote(value) : value;
         if (key == "open" || !chk.events.empty())
-            chk.events.push_back(space == std::string::npos ? key : key + " " + value);
+            chk.events.push_back(space == std::string::npos ? key : key + " " + unquoted);
         else
-            chk.settings[key] = value;
+            chk.settings[key] = unquoted;
     }
     return chk;
 }

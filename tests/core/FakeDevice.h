@@ -1,8 +1,10 @@
 #pragma once
 // A serial device that records every call as a line of text, in order, and can be told to fail
-// any of them. Calls come from the line writer's thread too: read the records after the
-// writer's flush().
+// open, setLineState or setTimeouts. Calls come from the line writer's thread too: read the
+// records after the writer's flush().
+#include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,79 +14,59 @@
 class FakeSerialDevice : public SerialDevice {
 public:
     PortHandle open(const std::string& name) override {
-        std::lock_guard lock(mutex);
-        calls.push_back("open " + name);
-        return failOpen ? InvalidPort : nextHandle++;
+        PortHandle h = InvalidPort;
+        call("open " + name, failOpen, [&] { h = nextHandle++; });
+        return h;
     }
     PortHandle openDevice(const std::string& name, const std::string& device) override {
-        {
-            std::lock_guard lock(mutex);
-            calls.push_back("on " + device);
-        }
+        call("on " + device);
         return open(name);
     }
     bool getLineState(PortHandle h, LineState& out) override {
-        return call("getLineState", h, [&] { out = line; });
+        return call(on("getLineState", h), false, [&] { out = line; });
     }
     bool setLineState(PortHandle h, const LineState& s) override {
-        return call(
-            "setLineState", h, [&] { line = s; }, failSetLineState);
+        return call(on("setLineState", h), failSetLineState, [&] { line = s; });
     }
     bool getTimeouts(PortHandle h, Timeouts& out) override {
-        return call("getTimeouts", h, [&] { out = timeouts; });
+        return call(on("getTimeouts", h), false, [&] { out = timeouts; });
     }
     bool setTimeouts(PortHandle h, const Timeouts& t) override {
-        return call(
-            "setTimeouts", h, [&] { timeouts = t; }, failSetTimeouts);
+        return call(on("setTimeouts", h), failSetTimeouts, [&] { timeouts = t; });
     }
     bool lineControl(PortHandle h, LineControl fn) override {
-        const char* name = fn == LineControl::SetDtr   ? "SETDTR"
-                           : fn == LineControl::SetRts ? "SETRTS"
-                                                       : "CLRRTS";
-        return call(name, h, [] {});
+        using enum LineControl;
+        return call(on(fn == SetDtr ? "SETDTR" : fn == SetRts ? "SETRTS" : "CLRRTS", h));
     }
-    bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
-        std::lock_guard lock(mutex);
+    bool write(PortHandle, const std::uint8_t* data, std::size_t count) override {
         const std::string bytes(reinterpret_cast<const char*>(data), count);
-        calls.push_back("write " + bytes);
-        writes.push_back(bytes);
-        writeHandles.push_back(h);
-        return !failWrite && !interrupted;
+        return call("write " + bytes, false, [&] { writes.push_back(bytes); }) && !interrupted;
     }
-    bool close(PortHandle h) override {
-        return call("close", h, [] {});
-    }
-    void interrupt() override {
-        std::lock_guard lock(mutex);
-        interrupted = true;
-    }
+    bool close(PortHandle h) override { return call(on("close", h)); }
+    void interrupt() override { interrupted = true; }
 
     std::mutex mutex;
     std::vector<std::string> calls;
     std::vector<std::string> writes; // one entry per write call
-    std::vector<PortHandle> writeHandles;
     LineState line{9600};
     Timeouts timeouts{};
-    PortHandle nextHandle = 7;
-    bool failOpen = false;
-    bool failSetLineState = false;
-    bool failSetTimeouts = false;
-    bool failWrite = false;
-    bool interrupted = false;
+    bool failOpen = false, failSetLineState = false, failSetTimeouts = false;
+    std::atomic<bool> interrupted{false};
 
 private:
-    template <class Effect>
-    bool call(const char* name, PortHandle h, Effect effect, bool fail = false) {
+    static std::string on(const char* n, PortHandle h) { return n + (" " + std::to_string(h)); }
+    bool call(const std::string& what, bool fail = false,
+              const std::function<void()>& effect = {}) {
         std::lock_guard lock(mutex);
-        calls.push_back(std::string(name) + " " + std::to_string(h));
-        if (fail)
-            return false;
-        effect();
-        return true;
+        calls.push_back(what);
+        if (!fail && effect)
+            effect();
+        return !fail;
     }
+    PortHandle nextHandle = 7;
 };
 
-// A line that takes nothing until the test opens its gate or lets some writes through, or
+// A line that takes nothing until the test lets some writes through or opens its gate, or
 // until the program ends.
 struct GatedDevice : FakeSerialDevice {
     bool write(PortHandle h, const std::uint8_t* data, std::size_t count) override {
@@ -92,9 +74,8 @@ struct GatedDevice : FakeSerialDevice {
             std::unique_lock lock(gate);
             ++waiting;
             changed.notify_all();
-            changed.wait(lock, [this] { return open || cut || allowed > 0; });
-            if (!open && !cut)
-                --allowed;
+            changed.wait(lock, [this] { return allowed > 0; });
+            --allowed;
         }
         return FakeSerialDevice::write(h, data, count);
     }
@@ -103,26 +84,16 @@ struct GatedDevice : FakeSerialDevice {
         allowed += count;
         changed.notify_all();
     }
+    void release() { allow(1 << 20); }
     void interrupt() override {
         FakeSerialDevice::interrupt();
-        {
-            std::lock_guard lock(gate);
-            cut = true;
-        }
-        changed.notify_all();
+        release();
     }
     void waitForWriter() {
         std::unique_lock lock(gate);
         changed.wait(lock, [this] { return waiting > 0; });
     }
-    void release() {
-        std::lock_guard lock(gate);
-        open = true;
-        changed.notify_all();
-    }
     std::mutex gate;
     std::condition_variable changed;
-    bool open = false, cut = false;
-    int waiting = 0;
-    int allowed = 0;
+    int waiting = 0, allowed = 0;
 };

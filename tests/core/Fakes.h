@@ -10,8 +10,7 @@
 #include "engine/TerminalLog.h"
 
 struct RecordedMessage {
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     MsgIcon icon;
     MsgButtons buttons;
 };

@@ -1,7 +1,6 @@
 #pragma once
 // A pseudo-terminal standing in for a serial line: the program opens the slave path,
 // the test reads what arrives on the master side.
-#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -21,30 +20,26 @@ public:
             ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
         }
     }
-    ~PtyPair() {
-        if (master >= 0)
-            ::close(master);
-    }
+    ~PtyPair() { ::close(master); }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
     // Reads until `count` bytes arrived or `timeoutMs` passed.
     std::string read(std::size_t count, int timeoutMs = 3000) {
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         std::string got;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        char buf[4096];
         while (got.size() < count) {
-            char buf[4096];
             const ssize_t n = ::read(master, buf, std::min(sizeof buf, count - got.size()));
             if (n > 0) {
                 got.append(buf, static_cast<std::size_t>(n));
-                continue;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
+            } else if (Clock::now() < deadline) {
+                pollfd p{master, POLLIN, 0};
+                ::poll(&p, 1, 10);
+            } else {
                 break;
-            pollfd p{master, POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(left.count()));
+            }
         }
         return got;
     }

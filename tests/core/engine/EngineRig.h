@@ -20,10 +20,9 @@ template <class Device> struct EngineRigOn {
     EngineRigOn() {
         e.terminal().view = &terminal;
         e.start();
-        e.writer().flush();
+        written();
         std::lock_guard lock(device.mutex);
         device.calls.clear();
-        device.writes.clear();
     }
     // What reached the device so far, one entry per write; forgotten once read.
     std::vector<std::string> written() {

@@ -1,9 +1,15 @@
+// The line's threads on fake devices and clocks: the line writer, the serial link's commands
+// that run on it, and the fuel-flow pulse timer.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "core/FakeDevice.h"
 #include "line/LineWriter.h"
+#include "line/PulseTimer.h"
 #include "line/SerialLink.h"
 
 namespace {
@@ -11,24 +17,17 @@ namespace {
 using Calls = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-// Time stands still until the writer sleeps; a stalled device spends its write deadline.
+// Time stands still until the writer sleeps; a stalled device spends its write deadline. The
+// test reads `sleeps` only after a flush.
 struct FakeClock : WriterClock {
-    TimePoint now() override {
-        std::lock_guard lock(mutex);
-        return t;
-    }
+    TimePoint now() override { return t; }
     void sleepUntil(TimePoint until) override {
-        std::lock_guard lock(mutex);
         sleeps.push_back(
             std::chrono::duration_cast<std::chrono::milliseconds>(until - TimePoint{}));
         t = until;
     }
-    void pass(std::chrono::milliseconds d) {
-        std::lock_guard lock(mutex);
-        t += d;
-    }
-    std::mutex mutex;
-    TimePoint t = TimePoint{} + 100ms;
+    void pass(std::chrono::milliseconds d) { t = t.load() + d; }
+    std::atomic<TimePoint> t{TimePoint{} + 100ms};
     std::vector<std::chrono::milliseconds> sleeps;
 };
 
@@ -61,8 +60,8 @@ TEST(LineWriter, RecordsAndCommandsKeepTheirOrder) {
                                    "write \x02"
                                    "A1\r",
                                    "close 7", "write late"}));
-    EXPECT_EQ(writer.counters().recordsSent.load(), 3u);
-    EXPECT_EQ(writer.counters().bytesSent.load(), 10u + 4u + 4u);
+    EXPECT_EQ(std::tuple(writer.counters().recordsSent.load(), writer.counters().bytesSent.load()),
+              std::tuple(3u, 10u + 4u + 4u));
 }
 
 // A line slower than what is handed to it holds the records back; none is dropped, and the
@@ -72,13 +71,14 @@ TEST(LineWriter, SlowLineKeepsEveryRecordAndSaysWhenDrained) {
     LineWriter writer(device);
     int drained = 0;
     writer.onDrained([&drained] { ++drained; });
-    Calls handed;
+    writer.submit(1, "r");
+    device.waitForWriter(); // taken, not yet written: still waiting
+    EXPECT_TRUE(writer.recordsWaiting());
+    Calls handed{"r"};
     for (int i = 0; i < 1000; ++i) {
         handed.push_back("r" + std::to_string(i));
         ASSERT_TRUE(writer.submit(1, handed.back()));
     }
-    device.waitForWriter();
-    EXPECT_TRUE(writer.recordsWaiting());
     EXPECT_EQ(drained, 0);
     device.release();
     writer.flush();
@@ -132,9 +132,8 @@ TEST(LineWriter, SpacingBetweenRecordsIsKeptOnTheWritersThread) {
 TEST(LineWriter, FinishIsBoundedAndCountsWhatItDrops) {
     GatedDevice device;
     LineWriter writer(device);
-    writer.submit(1, "a");
-    writer.submit(1, "b");
-    writer.submit(1, "c");
+    for (const char* record : {"a", "b", "c"})
+        writer.submit(1, record);
     writer.post([&device] { device.close(1); });
     device.waitForWriter();
     const auto start = std::chrono::steady_clock::now();
@@ -143,6 +142,152 @@ TEST(LineWriter, FinishIsBoundedAndCountsWhatItDrops) {
     EXPECT_EQ(device.calls, (Calls{"write a", "close 1"}));
     EXPECT_EQ(writer.counters().recordsDropped.load(), 3u);
     EXPECT_FALSE(writer.submit(1, "after"));
+}
+
+struct LinkRig {
+    FakeSerialDevice device;
+    LineWriter writer{device};
+    SerialLink link{device, writer};
+};
+
+TEST(SerialLink, OpenPortCallsInOrderAndFailures) {
+    const Calls all{"open COM2:",    "getLineState 7", "setLineState 7", "getTimeouts 7",
+                    "setTimeouts 7", "SETDTR 7",       "SETRTS 7"};
+    // the call that fails (1 open, 2 setLineState, 3 setTimeouts), how many of `all` are made,
+    // the handle, the failure told, RTS up
+    // clang-format off
+    const std::tuple<int, int, PortHandle, std::string, bool> rows[] = {
+        {0, 7, 7, "", true}, {1, 1, InvalidPort, "", false},
+        {2, 3, 7, "Unable to configure the serial port", false},
+        {3, 5, 7, "Unable to set the time-out parameters", false},
+    };
+    // clang-format on
+    for (const auto& [fail, made, result, failure, rts] : rows) {
+        LinkRig rig;
+        rig.device.failOpen = fail == 1;
+        rig.device.failSetLineState = fail == 2;
+        rig.device.failSetTimeouts = fail == 3;
+        EXPECT_EQ(rig.link.OpenPort("COM2:", 4800), result);
+        EXPECT_EQ(rig.device.calls, Calls(all.begin(), all.begin() + made));
+        EXPECT_EQ(rig.link.configureFailure(), failure);
+        EXPECT_EQ(rig.link.RtsRaised(), rts);
+    }
+    // A device that cannot name its speed gets the rate it is about to have, 8N1.
+    LinkRig rig;
+    rig.device.line = LineState{0, true, true, true, true, 7, Parity::Even, StopBits::Two};
+    rig.link.OpenPort("COM1:", 9600);
+    const LineState& l = rig.device.line;
+    EXPECT_EQ(std::tuple(l.baudRate, l.byteSize, l.parity, l.ctsFlow || l.outX || l.inX),
+              std::tuple(9600u, 8, Parity::None, false));
+}
+
+// A baud change runs on the writer's thread; a refusal found there is counted for the engine.
+TEST(SerialLink, SetBaudKeepsOtherSettingsAndCountsLateFailures) {
+    LinkRig rig;
+    EXPECT_FALSE(rig.link.SetBaud(1)); // no port
+    rig.link.UsePort(rig.link.OpenPort("COM1:", 4800));
+    for (std::uint8_t idx = 1; idx <= 3; ++idx) {
+        EXPECT_TRUE(rig.link.SetBaud(idx));
+        rig.writer.flush();
+        EXPECT_EQ(std::tuple(rig.device.line.baudRate, rig.device.line.byteSize),
+                  std::tuple(SerialLink::BaudRates[idx], 8));
+    }
+    EXPECT_FALSE(rig.link.SetBaud(0));
+    rig.device.failSetLineState = true;
+    rig.link.SetBaud(1);
+    rig.writer.flush();
+    EXPECT_EQ(rig.link.takeLateFailures(), 1u);
+    EXPECT_EQ(rig.link.takeLateFailures(), 0u); // each refusal is told once
+    EXPECT_EQ(rig.device.line.baudRate, 19200u);
+}
+
+TEST(SerialLink, ToggleRtsAlternatesEvenWithoutPort) {
+    LinkRig rig;
+    rig.link.UsePort(rig.link.OpenPort("COM1:", 4800));
+    rig.device.calls.clear();
+    rig.link.ToggleRts();
+    rig.link.ToggleRts();
+    EXPECT_EQ(rig.device.calls, (Calls{"CLRRTS 7", "SETRTS 7"}));
+    EXPECT_TRUE(rig.link.RtsRaised());
+    rig.link.UsePort(InvalidPort);
+    rig.link.ToggleRts();
+    EXPECT_FALSE(rig.link.RtsRaised());
+}
+
+using TimePoint = DeadlineSchedule::TimePoint;
+using Ms = std::vector<std::chrono::milliseconds>;
+
+// Time jumps to each deadline the timer waits for, as often as the test allows; then the timer
+// waits for real until allowed more. The edges are stamped with that time.
+struct TimerRig : PulseClock {
+    TimePoint now() override { return t; }
+    void waitUntil(std::unique_lock<std::mutex>& held, std::condition_variable& changed,
+                   TimePoint deadline) override {
+        std::unique_lock lock(mutex);
+        if (allowed > 0) {
+            --allowed;
+            t = deadline;
+            return;
+        }
+        lock.unlock();
+        changed.wait_for(held, 1ms);
+    }
+    Ms run(int waits, std::size_t edgeCount) {
+        std::unique_lock lock(mutex);
+        allowed += waits;
+        edgesSeen.wait_for(lock, 10s, [&] { return edges.size() >= edgeCount; });
+        return edges;
+    }
+
+    std::mutex mutex;
+    std::condition_variable edgesSeen;
+    std::atomic<TimePoint> t{};
+    int allowed = 0;
+    Ms edges;
+    PulseTimer timer{[this] {
+                         std::lock_guard lock(mutex);
+                         edges.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             t.load() - TimePoint{}));
+                         edgesSeen.notify_all();
+                     },
+                     this};
+};
+
+// Edges one period apart on a grid from the moment the timer is enabled. Enabling it again,
+// or giving it the period it has, keeps the grid; a new period starts a new one.
+TEST(PulseTimer, EdgesOnTheGridOfTheirPeriod) {
+    TimerRig rig;
+    EXPECT_EQ(rig.timer.period(), 1000); // until a flow value is applied
+    rig.timer.setPeriod(5);
+    rig.timer.setEnabled(true);
+    EXPECT_EQ(rig.run(3, 3), (Ms{5ms, 10ms, 15ms}));
+    rig.t = rig.t.load() + 2ms;
+    rig.timer.setEnabled(true);
+    rig.timer.setPeriod(5);
+    EXPECT_EQ(rig.run(2, 5), (Ms{5ms, 10ms, 15ms, 20ms, 25ms}));
+    rig.timer.setPeriod(4);
+    EXPECT_EQ(rig.run(1, 6).back(), 29ms);
+}
+
+// Once setEnabled(false) returns no edge follows, on a thread of the timer's own.
+TEST(PulseTimer, DisabledMeansNoMoreEdges) {
+    std::atomic<int> edges{0};
+    std::atomic<bool> ownThread{true};
+    const std::thread::id test = std::this_thread::get_id();
+    PulseTimer timer([&] {
+        ownThread = ownThread && std::this_thread::get_id() != test;
+        ++edges;
+    });
+    timer.setPeriod(1);
+    timer.setEnabled(true);
+    for (int i = 0; i < 1000 && edges < 3; ++i)
+        std::this_thread::sleep_for(1ms);
+    timer.setEnabled(false);
+    const int stoppedAt = edges;
+    EXPECT_GE(stoppedAt, 3);
+    EXPECT_TRUE(ownThread);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(edges, stoppedAt);
 }
 
 } // namespace

@@ -1,0 +1,195 @@
+// The virtual ports: pseudo-terminals the program creates and publishes for clients to open,
+// a TCP server on the loopback address with clients that read and clients that do not, and a
+// UDP sender.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <termios.h>
+
+#include "core/TempDir.h"
+#include "core/line/Wire.h"
+#include "line/PosixSerialDevice.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Published {
+    TempDir tmp;
+    fs::path link = tmp.path / "tarrow" / "COM1";
+    std::unique_ptr<PosixSerialDevice> device = std::make_unique<PosixSerialDevice>(
+        [](const std::string&) { return "pty"; }, link.parent_path());
+    PortHandle h = device->open("COM1:");
+    int client() const { return ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); }
+};
+
+// With no client records are dropped; a client may come and go any number of times, getting
+// only what is sent while it is there. The link goes with the program.
+TEST(PtyEndpoint, ClientsComeAndGoAndTheLinkGoesAtTheEnd) {
+    Published port;
+    ASSERT_NE(port.h, InvalidPort) << port.device->openFailure();
+    EXPECT_EQ(port.device->describe(port.h), "virtual " + port.link.string());
+    // No modem lines, any rate; nobody to send to yet.
+    EXPECT_TRUE(port.device->lineControl(port.h, LineControl::ClrRts) &&
+                port.device->setLineState(port.h, LineState{4800}));
+    EXPECT_FALSE(Send(*port.device, port.h, "nobody\r\n"));
+    for (const char* record : {"$GPRMB,1\r\n", "$GPRMC,2\r\n"}) {
+        const int client = port.client();
+        ASSERT_GE(client, 0);
+        termios t{};
+        ::tcgetattr(client, &t);
+        EXPECT_EQ(t.c_cc[VMIN], 1); // a reader such as cat waits for records
+        EXPECT_TRUE(Send(*port.device, port.h, record));
+        EXPECT_EQ(Drain(client), record);
+        ::close(client);
+        EXPECT_FALSE(Send(*port.device, port.h, "gone\r\n"));
+    }
+    port.device.reset();
+    EXPECT_FALSE(fs::is_symlink(port.link));
+}
+
+// The pseudo-terminal outlives a close of its port: a client that stays keeps its line, and
+// the port opened again writes to it, not to a file that took a number the close gave back.
+TEST(PtyEndpoint, PortOpenedAgainStillReachesItsClient) {
+    Published port;
+    const int client = port.client();
+    ASSERT_GE(client, 0);
+    EXPECT_TRUE(port.device->close(port.h));
+    int others[4];
+    for (int& other : others)
+        other = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const PortHandle again = port.device->open("COM1:");
+    EXPECT_TRUE(Send(*port.device, again, "$GPRMC,3\r\n"));
+    EXPECT_EQ(Drain(client), "$GPRMC,3\r\n");
+    for (const int fd : others)
+        ::close(fd);
+    ::close(client);
+}
+
+// Another user must not reach the line through the published name.
+TEST(PtyEndpoint, LinkDirectoryIsTheUsersAlone) {
+    Published port;
+    ASSERT_NE(port.h, InvalidPort);
+    EXPECT_EQ(fs::symlink_status(port.link.parent_path()).permissions(), fs::perms::owner_all);
+}
+
+sockaddr_in loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+// Binds `s` to a free loopback port and tells which.
+int bindLoopback(int s) {
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof a;
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+// A client; one with a tiny receive buffer soon has no room for a whole record.
+int connectTo(int port, bool tiny = false) {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int size = 1;
+    if (tiny)
+        ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    const sockaddr_in a = loopback(port);
+    EXPECT_EQ(::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
+    return s;
+}
+
+// A loopback port nobody listens on at the moment.
+int freePort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0), port = bindLoopback(s);
+    ::close(s);
+    return port;
+}
+
+struct Server {
+    int port = freePort();
+    PosixSerialDevice device{[this](const std::string&) { return "tcp:" + std::to_string(port); }};
+    PortHandle h = device.open("COM1:");
+};
+
+// Every client gets every record whole from the moment it connects; one that stops reading
+// neither slows nor cuts the others.
+TEST(TcpServerEndpoint, ServesEveryClient) {
+    Server server;
+    ASSERT_NE(server.h, InvalidPort) << server.device.openFailure();
+    EXPECT_FALSE(Send(server.device, server.h, "before anyone\r\n"));
+    const int reader = connectTo(server.port), stalled = connectTo(server.port, true);
+    const std::string record = "$GPRMB," + std::string(1000, 'x') + "\r\n";
+    std::string expected, got;
+    for (int i = 0; i < 2000; ++i) { // 2 MB: far more than the stalled client takes
+        EXPECT_TRUE(Send(server.device, server.h, record));
+        expected += record;
+        got += Drain(reader, 0);
+    }
+    EXPECT_TRUE(got + Drain(reader) == expected) << "a reader missed records";
+    EXPECT_EQ(server.device.describe(server.h),
+              "virtual TCP 127.0.0.1:" + std::to_string(server.port) + ", 1 client");
+    const int late = connectTo(server.port);
+    EXPECT_TRUE(Send(server.device, server.h, "late\r\n"));
+    EXPECT_EQ(Drain(late), "late\r\n");
+    for (const int fd : {reader, stalled, late})
+        ::close(fd);
+    PosixSerialDevice bad([](const std::string&) { return "tcp:70000"; });
+    EXPECT_EQ(bad.open("COM1:"), InvalidPort);
+    EXPECT_EQ(bad.openFailure(), "tcp:70000: the port number must be 1 to 65535.");
+}
+
+// A record the client has room for only in part ends its connection: it reads the records
+// sent whole, in order, then at most a piece of the one cut, then the end; never a torn
+// record with more after it.
+TEST(TcpServerEndpoint, ClientGetsOnlyWholeRecords) {
+    Server server;
+    const int client = connectTo(server.port, true);
+    std::string whole, cut;
+    for (int i = 0; i < 10000 && cut.empty(); ++i) {
+        const std::string record = "$GPRMB," + std::to_string(100000 + i) + std::string(900, 'x');
+        if (Send(server.device, server.h, record))
+            whole += record;
+        if (server.device.describe(server.h).ends_with(", 0 clients"))
+            cut = record;
+    }
+    ASSERT_FALSE(cut.empty()) << "the client was never cut off";
+    std::string got;
+    for (std::string part; !(part = Drain(client, 1000)).empty();)
+        got += part;
+    char byte;
+    EXPECT_EQ(::recv(client, &byte, 1, MSG_DONTWAIT), 0); // the end of the stream
+    ASSERT_TRUE(got.starts_with(whole));
+    EXPECT_TRUE(cut.starts_with(got.substr(whole.size())) &&
+                got.size() < whole.size() + cut.size());
+    ::close(client);
+}
+
+TEST(UdpEndpoint, SendsOneDatagramPerRecord) {
+    const int receiver = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int port = bindLoopback(receiver);
+    const std::string entry = "udp:127.0.0.1:" + std::to_string(port);
+    PosixSerialDevice device([&entry](const std::string&) { return entry; });
+    const PortHandle h = device.open("COM1:");
+    ASSERT_NE(h, InvalidPort) << device.openFailure();
+    EXPECT_EQ(device.describe(h), "virtual UDP " + entry.substr(4));
+    const std::string records[] = {"$GPRMB,1\r\n", "$GPRMC,22\r\n"};
+    for (const std::string& record : records)
+        EXPECT_TRUE(Send(device, h, record));
+    for (const std::string& record : records) {
+        char buf[100];
+        const ssize_t n = ::recv(receiver, buf, sizeof buf, MSG_DONTWAIT);
+        EXPECT_EQ(std::string(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0))), record);
+    }
+    ::close(receiver);
+    PosixSerialDevice bad([](const std::string&) { return "udp:10110"; });
+    EXPECT_EQ(bad.open("COM1:"), InvalidPort);
+    EXPECT_EQ(bad.openFailure(), "udp:10110: the entry needs a host: udp:HOST:PORT.");
+}
+
+} // namespace
