@@ -164,7 +164,7 @@ TEST(StartupSettings, StoredDefaultAndDamagedValues) {
         {nullptr, 0, true, "Port=1\nCompatibility=1\n"},
         {"Port=3\nCompatibility=0\n", 2, false, "Port=3\nCompatibility=0\n"},
         {"Port=4\nCompatibility=7\n", 3, true, "Port=4\nCompatibility=7\n"},
-        {"Port=9\nCompatibility=1\n", 0, true, "Port=1\nCompatibility=1\n"},
+        {"Port=5\nCompatibility=1\n", 0, true, "Port=1\nCompatibility=1\n"},
         {"Port=2x\nCompatibility=\n", 0, true, "Port=1\nCompatibility=1\n"},
         {"[Devices]\nPort=2\n", 0, true, "Port=1\nCompatibility=1\n[Devices]\nPort=2\n"},
     };

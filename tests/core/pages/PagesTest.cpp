@@ -334,11 +334,12 @@ TEST(CalibratePage, BoxesWarningsAndThePreset) {
     EXPECT_EQ(rig.out(), "$PZCAL,25,N*0D\r\n$PZCAL,25,N*0D\r\n$PZMXA,90*7B\r\n");
     EXPECT_EQ(rig.w.texts[E::ED_Offset] + "/" + rig.w.texts[E::EM_maxAngle], "  -25/90");
 
-    rig.e.coupler().setCompatibility(true, false);
+    rig.e.coupler().setCompatibility(false, true);
+    rig.e.coupler().setCompatibility(true, false); // the file says 0, the run 1
     rig.w.compat = false; // out of step: the opening's preset sets it without storing
     rig.page.FormShow();
     EXPECT_TRUE(rig.w.compat);
-    EXPECT_NE(rig.settingsFile().find("Compatibility=1"), std::string::npos);
+    EXPECT_NE(rig.settingsFile().find("Compatibility=0"), std::string::npos);
     rig.page.BTN_HGain_applyClick();
     rig.page.BTN_OKDIM_APPLYClick();
     rig.page.BTN_numbWPClick();
