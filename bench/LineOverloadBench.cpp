@@ -56,8 +56,13 @@ int main(int argc, char* argv[]) {
     const double seconds = argc > 1 ? std::max(5.0, std::atof(argv[1])) : 30.0;
     const double rate = argc > 2 ? std::max(10.0, std::atof(argv[2])) : 480.0;
     const int perTick = argc > 3 ? std::clamp(std::atoi(argv[3]), 1, 100) : 25;
-    char dirTemplate[] = "/tmp/tarrow-overload-XXXXXX";
-    const std::filesystem::path dir = ::mkdtemp(dirTemplate);
+    std::string dirTemplate =
+        (std::filesystem::temp_directory_path() / "tarrow-overload-XXXXXX").string();
+    if (::mkdtemp(dirTemplate.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::filesystem::path dir = dirTemplate;
     const std::filesystem::path file = dir / "route.nmea";
     {
         // Numbered sentences, so that a hole or a swap shows in what the line carried.
