@@ -2,10 +2,12 @@
 
 #include "line/Terminal.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +20,16 @@ bool isPortNumber(const std::string& port) {
     const long n = std::strtol(port.c_str(), nullptr, 10);
     return n >= 1 && n <= 65535;
 }
+
+// "0", "127.1" or "2130706433" would pass getaddrinfo as IPv4 shorthands; "0" would quietly
+// mean every interface. Only the four dotted numbers are taken as an IPv4 address.
+bool isPartialIpv4(const std::string& host) {
+    if (host.empty() || host.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    in_addr a{};
+    return ::inet_pton(AF_INET, host.c_str(), &a) != 1;
+}
+
 
 } // namespace
 
@@ -32,12 +44,22 @@ void SplitHostPort(const std::string& text, std::string& host, std::string& port
     port = text.substr(colon + 1);
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2); // [::1]
+    else if (host == ":")
+        host = "::"; // "::PORT": the separator is the address's own last colon
+}
+
+std::string ShownAddress(const std::string& host, const std::string& port) {
+    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
 }
 
 int OpenSocket(const std::string& host, const std::string& port, int type, bool server,
-               std::string& error) {
+               std::string& error, std::string* bound) {
     if (!isPortNumber(port)) {
         error = "the port number must be 1 to 65535";
+        return -1;
+    }
+    if (isPartialIpv4(host)) {
+        error = "\"" + host + "\" is not a whole address; write 0.0.0.0 for every interface";
         return -1;
     }
     addrinfo hints{};
@@ -56,9 +78,13 @@ int OpenSocket(const std::string& host, const std::string& port, int type, bool 
             continue;
         bool ok = false;
         if (server) {
-            const int on = 1;
+            const int on = 1, off = 0;
             ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-            ok = ::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, 8) == 0;
+            // "::" takes IPv4 clients too, whatever the system's default.
+            if (a->ai_family == AF_INET6)
+                ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+            // Room for a crowd connecting at once while the accepting thread catches up.
+            ok = ::bind(fd, a->ai_addr, a->ai_addrlen) == 0 && ::listen(fd, SOMAXCONN) == 0;
         } else {
             ok = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
         }
@@ -69,6 +95,16 @@ int OpenSocket(const std::string& host, const std::string& port, int type, bool 
         }
     }
     ::freeaddrinfo(found);
+    if (fd >= 0 && bound != nullptr) {
+        sockaddr_storage a{};
+        socklen_t len = sizeof a;
+        char name[NI_MAXHOST] = {};
+        *bound = ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0 &&
+                         ::getnameinfo(reinterpret_cast<sockaddr*>(&a), len, name, sizeof name,
+                                       nullptr, 0, NI_NUMERICHOST) == 0
+                     ? ShownAddress(name, port)
+                     : ShownAddress(host, port);
+    }
     return fd;
 }
 

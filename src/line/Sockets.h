@@ -4,12 +4,16 @@
 
 #include "line/Endpoint.h"
 
-// "[ADDRESS:]PORT" or "HOST:PORT": the address part (maybe empty) and the port part.
+// "[ADDRESS:]PORT" or "HOST:PORT": the address part (maybe empty; an IPv6 address without its
+// brackets) and the port part. An IPv6 address may come bracketed ("[::1]:PORT") or bare, the
+// last colon then starting the port ("::1:PORT"); "::PORT" is every address.
 void SplitHostPort(const std::string& text, std::string& host, std::string& port);
+// host:port as people write it: an IPv6 address in brackets.
+std::string ShownAddress(const std::string& host, const std::string& port);
 // A non-blocking socket bound and listening (server) or connected to host:port; -1 with
-// `error` set.
+// `error` set. `bound`, when given, gets the address the socket took, as ShownAddress writes it.
 int OpenSocket(const std::string& host, const std::string& port, int type, bool server,
-               std::string& error);
+               std::string& error, std::string* bound = nullptr);
 
 // What the TCP and UDP endpoints share: a socket, and a line that is only pretended. The line
 // settings are kept as set, for the link to read back; there are no modem lines.

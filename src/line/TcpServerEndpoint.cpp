@@ -1,27 +1,64 @@
 #include "line/TcpServerEndpoint.h"
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 std::unique_ptr<TcpServerEndpoint> TcpServerEndpoint::open(const std::string& entry,
                                                            std::string& failure) {
-    std::string host, port, error;
+    std::string host, port, error, bound;
     SplitHostPort(entry.substr(4), host, port);
     if (host.empty())
         host = "127.0.0.1";
-    const int fd = OpenSocket(host, port, SOCK_STREAM, true, error);
+    const int fd = OpenSocket(host, port, SOCK_STREAM, true, error, &bound);
     if (fd < 0) {
         failure = entry + ": " + error + ".";
         return nullptr;
     }
-    return std::unique_ptr<TcpServerEndpoint>(
-        new TcpServerEndpoint(fd, "TCP " + host + ":" + port));
+    return std::unique_ptr<TcpServerEndpoint>(new TcpServerEndpoint(fd, "TCP " + bound));
+}
+
+TcpServerEndpoint::TcpServerEndpoint(int socket, std::string what)
+    : SocketEndpoint(socket, std::move(what)) {
+    acceptor = std::thread([this, socket] { acceptClients(socket); });
 }
 
 TcpServerEndpoint::~TcpServerEndpoint() {
+    stopAccepting();
     for (const int c : clients)
         ::close(c);
+}
+
+void TcpServerEndpoint::stopAccepting() {
+    quit.raise();
+    if (acceptor.joinable())
+        acceptor.join();
+}
+
+void TcpServerEndpoint::acceptClients(int listening) {
+    for (;;) {
+        pollfd p[2] = {{listening, POLLIN, 0}, {quit.descriptor(), POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0 && errno != EINTR)
+            return;
+        if (quit.raised())
+            return;
+        for (;;) {
+            const int c = ::accept4(listening, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (c >= 0) {
+                std::lock_guard lock(mutex);
+                clients.push_back(c);
+                continue;
+            }
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: the waiting clients stay queued; try again a little later
+                // rather than spin.
+                pollfd q{quit.descriptor(), POLLIN, 0};
+                ::poll(&q, 1, 100);
+            }
+            break; // EAGAIN, or a client that gave up before it was taken
+        }
+    }
 }
 
 bool TcpServerEndpoint::write(const std::uint8_t* data, std::size_t count, const Timeouts&,
@@ -29,13 +66,9 @@ bool TcpServerEndpoint::write(const std::uint8_t* data, std::size_t count, const
     std::lock_guard lock(mutex);
     if (fd < 0)
         return false;
-    // Clients that connected since the last record get this one and every one after it.
-    for (;;) {
-        const int c = ::accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (c < 0)
-            break;
+    // A client whose connection is complete but not yet taken gets this record too.
+    for (int c; (c = ::accept4(fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;)
         clients.push_back(c);
-    }
     bool delivered = false;
     for (auto it = clients.begin(); it != clients.end();) {
         const ssize_t n = ::send(*it, data, count, MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -59,6 +92,7 @@ std::string TcpServerEndpoint::describe() const {
 }
 
 bool TcpServerEndpoint::close() {
+    stopAccepting(); // before the listening socket goes, so its number is never reused under it
     {
         std::lock_guard lock(mutex);
         for (const int c : clients)

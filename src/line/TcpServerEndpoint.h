@@ -1,12 +1,14 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "line/Sockets.h"
 
 // A listening TCP socket; the address is 127.0.0.1 unless the entry ("tcp:[ADDRESS:]PORT")
-// gives one. Every client gets whole records from the moment it connects.
+// gives one. A thread of its own takes clients as fast as they connect, whether records are
+// flowing or not; every client gets whole records from the next one on.
 class TcpServerEndpoint : public SocketEndpoint {
 public:
     // The server the entry names, or null with `failure` set.
@@ -20,7 +22,11 @@ public:
     bool close() override;
 
 private:
-    using SocketEndpoint::SocketEndpoint;
+    TcpServerEndpoint(int socket, std::string what);
+    void acceptClients(int listening);
+    void stopAccepting();
 
     std::vector<int> clients; // under the mutex
+    WriteInterrupt quit;      // ends the accepting thread
+    std::thread acceptor;
 };

@@ -12,7 +12,7 @@ std::unique_ptr<UdpEndpoint> UdpEndpoint::open(const std::string& entry, std::st
         failure = entry + ": " + error + ".";
         return nullptr;
     }
-    return std::unique_ptr<UdpEndpoint>(new UdpEndpoint(fd, "UDP " + host + ":" + port));
+    return std::unique_ptr<UdpEndpoint>(new UdpEndpoint(fd, "UDP " + ShownAddress(host, port)));
 }
 
 bool UdpEndpoint::write(const std::uint8_t* data, std::size_t count, const Timeouts&,

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <termios.h>
+#include <vector>
 
 #include "core/TempDir.h"
 #include "core/line/Wire.h"
@@ -168,6 +169,67 @@ TEST(TcpServerEndpoint, ClientGetsOnlyWholeRecords) {
     EXPECT_TRUE(cut.starts_with(got.substr(whole.size())) &&
                 got.size() < whole.size() + cut.size());
     ::close(client);
+}
+
+// Clients are taken as they connect, not when a record is written: a crowd connecting at
+// once is all in before the next record, which each of them then gets whole.
+TEST(TcpServerEndpoint, TakesACrowdBetweenRecords) {
+    Server server;
+    ASSERT_NE(server.h, InvalidPort) << server.device.openFailure();
+    constexpr int crowd = 200;
+    std::vector<int> clients;
+    const sockaddr_in a = loopback(server.port);
+    for (int i = 0; i < crowd; ++i) {
+        clients.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(clients.back(), reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    }
+    const std::string all = ", " + std::to_string(crowd) + " clients";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!server.device.describe(server.h).ends_with(all) &&
+           std::chrono::steady_clock::now() < deadline)
+        ::usleep(1000);
+    EXPECT_TRUE(server.device.describe(server.h).ends_with(all))
+        << server.device.describe(server.h);
+    EXPECT_TRUE(Send(server.device, server.h, "$GPRMC,1\r\n"));
+    int served = 0;
+    for (const int c : clients) {
+        served += Drain(c, 1000) == "$GPRMC,1\r\n";
+        ::close(c);
+    }
+    EXPECT_EQ(served, crowd);
+}
+
+// What a tcp: entry binds, as the status shows it, or why it is refused.
+TEST(TcpServerEndpoint, AddressForms) {
+    const int port = freePort();
+    const std::string p = std::to_string(port);
+    const struct {
+        std::string entry, shown; // shown: the description, or the refusal
+    } rows[] = {
+        {"tcp:" + p, "virtual TCP 127.0.0.1:" + p + ", 0 clients"},
+        {"tcp:0.0.0.0:" + p, "virtual TCP 0.0.0.0:" + p + ", 0 clients"},
+        {"tcp:[::1]:" + p, "virtual TCP [::1]:" + p + ", 0 clients"},
+        {"tcp:::1:" + p, "virtual TCP [::1]:" + p + ", 0 clients"},
+        {"tcp:[::]:" + p, "virtual TCP [::]:" + p + ", 0 clients"},
+        {"tcp:::" + p, "virtual TCP [::]:" + p + ", 0 clients"},
+        {"tcp:0:" + p,
+         "tcp:0:" + p + ": \"0\" is not a whole address; write 0.0.0.0 for every interface."},
+        {"tcp:127.1:" + p,
+         "tcp:127.1:" + p + ": \"127.1\" is not a whole address; write 0.0.0.0 for every "
+                            "interface."},
+    };
+    for (const auto& row : rows) {
+        PosixSerialDevice device([&row](const std::string&) { return row.entry; });
+        const PortHandle h = device.open("COM1:");
+        EXPECT_EQ(h == InvalidPort ? device.openFailure() : device.describe(h), row.shown)
+            << row.entry;
+    }
+    // A name says which of its addresses it took.
+    PosixSerialDevice named([&p](const std::string&) { return "tcp:localhost:" + p; });
+    const std::string shown = named.describe(named.open("COM1:"));
+    EXPECT_TRUE(shown == "virtual TCP 127.0.0.1:" + p + ", 0 clients" ||
+                shown == "virtual TCP [::1]:" + p + ", 0 clients")
+        << shown;
 }
 
 TEST(UdpEndpoint, SendsOneDatagramPerRecord) {
