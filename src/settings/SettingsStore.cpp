@@ -84,8 +84,32 @@ bool writeAll(int fd, const std::string& text) {
     return true;
 }
 
-// The names a write's temporary file takes beside the file.
-std::string temporaryPattern(const fs::path& file) { return file.string() + ".XXXXXX"; }
+// The names a write's temporary file takes beside the file: hidden, and marked as ours, so
+// that no file a user made is ever taken for one.
+std::string temporaryPrefix(const fs::path& file) {
+    return "." + file.filename().string() + ".tarrow-tmp-";
+}
+std::string temporaryPattern(const fs::path& file) {
+    return (file.parent_path() / temporaryPrefix(file)).string() + "XXXXXX";
+}
+
+// Makes `dir` (its parents must exist) when missing; `exact` sets its mode whatever the umask.
+// A directory made here is changed only through its open descriptor, never by name, so a link
+// planted in its place is not followed; root making it in a user's folder gives it to that
+// folder's owner.
+bool makeDirectory(const fs::path& dir, mode_t mode, bool exact) {
+    if (::mkdir(dir.c_str(), mode) != 0)
+        return errno == EEXIST;
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat parent {};
+    bool ok = !exact || ::fchmod(fd, mode) == 0;
+    if (ok && ::geteuid() == 0 && ::stat(dir.parent_path().c_str(), &parent) == 0)
+        ok = ::fchown(fd, parent.st_uid, parent.st_gid) == 0;
+    ::close(fd);
+    return ok;
+}
 
 // Sets key=value in its group, in place when the key is there; otherwise as the group's last
 // line, the group added at the end when missing. Other lines stay as they are.
@@ -147,9 +171,17 @@ bool ReplaceFile(const fs::path& path, const std::string& text) {
     const int fd = ::mkstemp(name.data());
     if (fd < 0)
         return false;
+    // The new file takes the old one's owner and mode, so root writing a user's settings
+    // leaves them the user's; a first file takes its directory's owner.
     struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 0777) : 0644;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    bool had = ::stat(path.c_str(), &old) == 0;
+    const mode_t mode = had ? (old.st_mode & 0777) : 0644;
+    if (!had)
+        had = ::stat(path.parent_path().c_str(), &old) == 0;
+    bool ok = ::fchmod(fd, mode) == 0;
+    if (ok && had && ::geteuid() == 0)
+        ok = ::fchown(fd, old.st_uid, old.st_gid) == 0;
+    ok = ok && writeAll(fd, text) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok)
         ok = ::rename(name.c_str(), path.c_str()) == 0;
@@ -170,14 +202,18 @@ void RemoveLeftoverTemporaries(const fs::path& path) {
     const DirectoryLock lock(path.parent_path());
     if (!lock.held())
         return;
-    // Under the lock no write is under way, so any temporary file is one a killed writer left.
-    const std::string prefix = path.filename().string() + ".";
+    // Under the lock no write is under way, so a temporary file made before it was taken is
+    // one a killed writer left. One made since is not from a writer that keeps the lock.
+    const auto locked = fs::file_time_type::clock::now();
+    const std::string prefix = temporaryPrefix(path);
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(path.parent_path(), ec)) {
         const std::string name = entry.path().filename().string();
+        std::error_code entryError;
         if (name.size() == prefix.size() + 6 && name.starts_with(prefix) &&
-            entry.is_regular_file(ec))
-            fs::remove(entry.path(), ec);
+            fs::symlink_status(entry.path(), entryError).type() == fs::file_type::regular &&
+            fs::last_write_time(entry.path(), entryError) < locked && !entryError)
+            fs::remove(entry.path(), entryError);
     }
 }
 
@@ -214,15 +250,14 @@ SettingsStore::OpenResult FileSettingsStore::open(bool create) {
         return OpenResult::NoSoftware;
     std::error_code ec;
     if (create && !fs::exists(configHome, ec)) {
-        fs::create_directories(configHome, ec);
-        if (!ec)
-            ::chmod(configHome.c_str(), 0700);
+        fs::create_directories(configHome.parent_path(), ec);
+        makeDirectory(configHome, 0700, true);
     }
     if (!isWritableDirectory(configHome))
         return OpenResult::NoSoftware;
     const fs::path brackwater = configHome / "Brackwater Associates";
     if (create && !fs::exists(brackwater, ec))
-        fs::create_directory(brackwater, ec);
+        makeDirectory(brackwater, 0777, false);
     // Writes go to a new file beside the old one, so the directory must take them.
     if (!isWritableDirectory(brackwater))
         return OpenResult::NoBrackwater;
@@ -328,11 +363,15 @@ bool FileSettingsStore::update(const std::function<void(std::vector<std::string>
     // A file the next start would refuse as too large is not written: the old one stays usable.
     if (text.size() > static_cast<std::size_t>(MaxSettingsFileSize))
         return false;
-    // A link (to a file kept with the user's other settings) stays a link: its target is written.
+    // A link (to a file kept with the user's other settings) stays a link: its target is
+    // written, but only a regular file of the link's own owner, so that a link planted in a
+    // folder root writes to never hands root another user's file.
     fs::path target = filePath();
-    if (fs::is_symlink(target, ec)) {
+    struct stat link {}, file {};
+    if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         target = fs::canonical(target, ec);
-        if (ec)
+        if (ec || ::stat(target.c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
+            file.st_uid != link.st_uid)
             return false;
     }
     return ReplaceFile(target, text);

@@ -5,6 +5,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -94,6 +96,74 @@ TEST(SettingsStore, SizeLimitAndFailedWrites) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(fs::is_empty(first.filePath().parent_path()));
+}
+
+// Start-up removes only the temporary files a killed writer of ours left: never a file a user
+// named like the settings file, nor one made after the lock was taken.
+TEST(SettingsStore, StartRemovesOnlyLeftoversOfItsOwn) {
+    TempDir tmp;
+    FileSettingsStore store(tmp.path);
+    const fs::path dir = store.filePath().parent_path();
+    const auto now = fs::file_time_type::clock::now();
+    const struct {
+        const char* name;
+        fs::file_time_type written;
+        bool stays;
+    } rows[] = {
+        {"Tarrow.conf.backup", now - std::chrono::hours(1), true},
+        {"Tarrow.conf.abcdef", now - std::chrono::hours(1), true},
+        {"Tarrow.conf.tarrow-tmp-abcdef", now - std::chrono::hours(1), true},
+        {".Tarrow.conf.tarrow-tmp-abcdef", now - std::chrono::hours(1), false},
+        {".Tarrow.conf.tarrow-tmp-ghijkl", now + std::chrono::hours(1), true},
+    };
+    for (const auto& row : rows) {
+        tmp.file(dir / row.name, "Port=2\n");
+        fs::last_write_time(dir / row.name, row.written);
+    }
+    ASSERT_EQ(store.open(true), SettingsStore::OpenResult::Ok);
+    for (const auto& row : rows)
+        EXPECT_EQ(fs::exists(dir / row.name), row.stays) << row.name;
+}
+
+// A write keeps the file's mode, and root writing a user's settings keeps them the user's:
+// the folders it makes, the file it rewrites; a link to another owner's file is not followed.
+TEST(SettingsStore, FilesStayTheirOwners) {
+    TempDir tmp;
+    FileSettingsStore store(tmp.path);
+    tmp.file(store.filePath(), "Port=1\n");
+    fs::permissions(store.filePath(), fs::perms::owner_read | fs::perms::owner_write |
+                                          fs::perms::group_read);
+    ASSERT_TRUE(store.writeInt("Port", 2));
+    EXPECT_EQ(fs::status(store.filePath()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the rest needs root";
+    constexpr uid_t user = 4321, other = 4322;
+    const auto ownerOf = [](const fs::path& p) {
+        struct stat st {};
+        ::lstat(p.c_str(), &st);
+        return st.st_uid;
+    };
+    ASSERT_EQ(::chown(store.filePath().c_str(), user, user), 0);
+    ASSERT_TRUE(store.writeInt("Port", 3));
+    EXPECT_EQ(ownerOf(store.filePath()), user);
+
+    const fs::path othersFile = tmp.file("others.conf", "Port=4\n");
+    ASSERT_EQ(::chown(othersFile.c_str(), other, other), 0);
+    fs::remove(store.filePath());
+    fs::create_symlink(othersFile, store.filePath());
+    ASSERT_EQ(::lchown(store.filePath().c_str(), user, user), 0);
+    EXPECT_FALSE(store.writeInt("Port", 1));
+    EXPECT_EQ(std::tuple(store.readInt("Port"), ownerOf(othersFile)), std::tuple(4, other));
+
+    fs::create_directory(tmp.path / "home");
+    ASSERT_EQ(::chown((tmp.path / "home").c_str(), user, user), 0);
+    FileSettingsStore fresh(tmp.path / "home" / "config");
+    ASSERT_EQ(fresh.open(true), SettingsStore::OpenResult::Ok);
+    ASSERT_TRUE(fresh.writeInt("Port", 1));
+    for (const fs::path& p : {fresh.filePath(), fresh.filePath().parent_path(),
+                              fresh.filePath().parent_path().parent_path()})
+        EXPECT_EQ(ownerOf(p), user) << p;
 }
 
 TEST(SettingsStore, DevicePaths) {
