@@ -8,18 +8,17 @@
 // Where pseudo-terminals are published: $XDG_RUNTIME_DIR/tarrow, else a directory of the
 // user's own under the temporary directory.
 std::filesystem::path DefaultLinkDirectory();
-// Points dir/name at target, replacing what was there; false when it cannot.
-bool PublishLink(const std::filesystem::path& dir, const std::string& name,
-                 const std::string& target, std::filesystem::path& link);
-// Removes the link if it still points at target (another program may have taken the name).
-void WithdrawLink(const std::filesystem::path& link, const std::string& target);
 
 // A pseudo-terminal the program creates in raw mode, whose slave a client opens by the link
 // published for the port. It lasts for the whole run, through closes and opens of its port,
 // so a client keeps its line. Line settings apply to the master; there are no modem lines.
+// The name is the run's alone: a lock beside the link (".name.lock") says which process holds
+// it, and links whose lock nobody holds are left from runs that died, and are removed.
 class PtyEndpoint : public Endpoint {
 public:
-    // A new pseudo-terminal published as linkDirectory/name, or null with `failure` set.
+    // A new pseudo-terminal published as linkDirectory/name, or null with `failure` set (the
+    // name is held by another run). A directory that is not the user's own is not published
+    // in; describe() then says so.
     static std::unique_ptr<PtyEndpoint> open(const std::filesystem::path& linkDirectory,
                                              const std::string& name, std::string& failure);
     ~PtyEndpoint() override;
@@ -37,8 +36,13 @@ public:
 
 private:
     PtyEndpoint(int m, std::string s) : master(m), slave(std::move(s)) {}
+    void withdraw();
 
     const int master;
     const std::string slave;
     std::filesystem::path link; // empty when it could not be published
+    std::string unpublished;    // why not, for the user
+    std::string name;
+    int directory = -1; // the link directory, opened without following a link
+    int lock = -1;      // held for the whole run
 };

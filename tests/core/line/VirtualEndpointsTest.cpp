@@ -8,6 +8,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <termios.h>
+#include <fstream>
+#include <unistd.h>
 #include <vector>
 
 #include "core/TempDir.h"
@@ -70,11 +72,86 @@ TEST(PtyEndpoint, PortOpenedAgainStillReachesItsClient) {
     ::close(client);
 }
 
-// Another user must not reach the line through the published name.
-TEST(PtyEndpoint, LinkDirectoryIsTheUsersAlone) {
-    Published port;
-    ASSERT_NE(port.h, InvalidPort);
-    EXPECT_EQ(fs::symlink_status(port.link.parent_path()).permissions(), fs::perms::owner_all);
+// The link is published only in a directory of the user's own, made or opened without
+// following a link and closed to others; anything else is left as it was, and the port says
+// where the link would have been and why it is not there.
+TEST(PtyEndpoint, PublishesOnlyInADirectoryOfItsOwn) {
+    const auto modeOf = [](const fs::path& p) { return fs::status(p).permissions(); };
+    const auto open0755 = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
+    const struct {
+        const char* planted; // what is at the directory's name beforehand
+        const char* why;     // empty when published
+    } rows[] = {
+        {"nothing", ""},
+        {"open directory", ""},
+        {"link to a directory", " is not a directory but a link or a file"},
+        {"link to a file", " is not a directory but a link or a file"},
+        {"other user's directory", " belongs to another user"},
+    };
+    for (const auto& row : rows) {
+        const std::string planted = row.planted;
+        if (planted == "other user's directory" && ::geteuid() != 0)
+            continue; // only root can make one
+        TempDir tmp;
+        const fs::path dir = tmp.path / "tarrow-1000", target = tmp.path / "target";
+        if (planted == "open directory" || planted == "other user's directory") {
+            fs::create_directory(dir);
+            fs::permissions(dir, open0755);
+            if (planted == "other user's directory") {
+                ASSERT_EQ(::chown(dir.c_str(), 4321, 4321), 0);
+            }
+        } else if (planted.starts_with("link to")) {
+            if (planted == "link to a directory")
+                fs::create_directory(target);
+            else
+                tmp.file(target, "");
+            fs::permissions(target, open0755);
+            fs::create_directory_symlink(target, dir);
+        }
+        PosixSerialDevice device([](const std::string&) { return "pty"; }, dir);
+        const PortHandle h = device.open("COM1:");
+        ASSERT_NE(h, InvalidPort) << device.openFailure();
+        const std::string shown = device.describe(h);
+        if (*row.why == '\0') {
+            EXPECT_EQ(shown, "virtual " + (dir / "COM1").string()) << planted;
+            EXPECT_EQ(modeOf(dir), fs::perms::owner_all) << planted;
+            continue;
+        }
+        EXPECT_TRUE(shown.ends_with(" (not published as " + (dir / "COM1").string() + ": " +
+                                    dir.string() + row.why + ")"))
+            << planted << ": " << shown;
+        EXPECT_FALSE(fs::exists(dir / "COM1") || fs::exists(target / "COM1")) << planted;
+        EXPECT_EQ(modeOf(fs::exists(target) ? target : dir), open0755) << planted;
+    }
+}
+
+// A name is one run's at a time: a second claim is refused and says who holds it. Links left
+// by runs that died (no one holds their lock) go when a run starts; live ones stay.
+TEST(PtyEndpoint, NamesAreExclusiveAndStaleLinksGo) {
+    TempDir tmp;
+    const fs::path dir = tmp.path / "tarrow";
+    const auto pty = [](const std::string&) { return "pty"; };
+    auto first = std::make_unique<PosixSerialDevice>(pty, dir);
+    ASSERT_NE(first->open("COM3:"), InvalidPort);
+    fs::create_symlink("/dev/pts/999", dir / "COM2");
+    tmp.file(dir / ".COM2.lock", "999999\n");
+    fs::create_symlink("/dev/pts/998", dir / "COM4");
+
+    PosixSerialDevice second(pty, dir);
+    EXPECT_NE(second.open("COM1:"), InvalidPort);
+    EXPECT_EQ(std::tuple(fs::is_symlink(dir / "COM2"), fs::exists(dir / ".COM2.lock"),
+                         fs::is_symlink(dir / "COM4"), fs::is_symlink(dir / "COM3")),
+              std::tuple(false, false, false, true));
+    EXPECT_EQ(second.open("COM3:"), InvalidPort);
+    std::string self;
+    std::getline(std::ifstream("/proc/self/comm"), self);
+    EXPECT_EQ(second.openFailure(), "pty: in use by another program (" + self + ", PID " +
+                                        std::to_string(::getpid()) +
+                                        "). Close it, or choose another port.");
+    first.reset();
+    EXPECT_FALSE(fs::is_symlink(dir / "COM3") || fs::exists(dir / ".COM3.lock"));
+    EXPECT_NE(second.open("COM3:"), InvalidPort) << second.openFailure();
 }
 
 sockaddr_in loopback(int port) {
