@@ -1,5 +1,9 @@
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
 #include <exception>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/CalibrateDialog.h"
 #include "app/MainWindow.h"
@@ -10,8 +14,36 @@
 #include "line/PosixSerialDevice.h"
 #include "settings/SettingsStore.h"
 
+namespace {
+
+int quitPipe[2] = {-1, -1};
+
+void askToQuit(int) {
+    const char byte = 1;
+    (void)!::write(quitPipe[1], &byte, 1);
+}
+
+// SIGINT, SIGTERM and SIGHUP end the run the way closing the window does, so that what the
+// run made (the pseudo-terminal links) goes with it. A closed pipe fails only its write.
+void quitOnSignals(QApplication& app) {
+    ::signal(SIGPIPE, SIG_IGN);
+    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = askToQuit;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &action, nullptr);
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    quitOnSignals(app);
     SetApplicationTitle();
     QtMessageBox messages;
     try {

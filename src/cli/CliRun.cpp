@@ -100,6 +100,8 @@ public:
                 break;
             if (!carryOn())
                 break;
+            if (options.echo && !out)
+                break; // whoever read the echo has gone (a closed pipe)
             if (wake > end) {
                 stop.waitUntil(end);
                 break;

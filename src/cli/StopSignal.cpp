@@ -12,15 +12,18 @@
 StopSignal::StopSignal() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    // Every signal that would end the run ends it through the usual way out, so the
+    // pseudo-terminal links go with it. A pipe closed under a write is not one of them: that
+    // write fails with EPIPE, its signal left pending on the writing thread.
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaddset(&set, s);
     // Threads started from here on inherit the mask, so the signalfd gets every one.
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0)
-        throw std::runtime_error("cannot block SIGINT and SIGTERM");
+        throw std::runtime_error("cannot block the stopping signals");
     signalFd = ::signalfd(-1, &set, SFD_CLOEXEC);
     quitFd = ::eventfd(0, EFD_CLOEXEC);
     if (signalFd < 0 || quitFd < 0)
-        throw std::runtime_error("cannot watch for SIGINT and SIGTERM");
+        throw std::runtime_error("cannot watch for the stopping signals");
     watcher = std::thread([this] { watch(); });
 }
 

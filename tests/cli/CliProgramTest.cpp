@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <optional>
 
 #include "cli/ProgramRun.h"
 #include "core/CheckFile.h"
@@ -152,6 +153,55 @@ TEST(CliProgram, StoppingNeverWaitsLongForTheLine) {
                 EXPECT_EQ(r.wire.substr(at, Tick.size()), Tick);
         }
     }
+}
+
+// A virtual port's link goes with the run on every way out: a signal that ends it (one sent
+// to the process, or a closed pipe under the echo) as much as the end of its time.
+TEST(CliProgram, ThePseudoTerminalLinkGoesOnEveryWayOut) {
+    const struct Row {
+        int signal; // 0: none
+        bool closedStdout;
+    } rows[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false},
+                {SIGPIPE, false}, {0, true}};
+    for (const Row& row : rows) {
+        ProgramRun p;
+        p.closedStdout = row.closedStdout;
+        const std::filesystem::path link = p.dir.path / "tarrow" / "COM1";
+        bool published = false;
+        const auto r = p.run("simulate --period 0.05 --quiet --echo --port pty",
+                             [&](pid_t pid, const std::string&) {
+                                 if (published || !std::filesystem::is_symlink(link))
+                                     return;
+                                 published = true;
+                                 if (row.signal != 0)
+                                     ::kill(pid, row.signal);
+                             });
+        EXPECT_TRUE(published) << row.signal << r.err;
+        EXPECT_EQ(r.status, 0) << row.signal << r.err;
+        EXPECT_FALSE(std::filesystem::exists(link.parent_path())) << row.signal;
+    }
+}
+
+// A pseudo-terminal name is one run's: a second run asking for it is refused and told which
+// program holds it.
+TEST(CliProgram, ASecondRunOnTheSamePseudoTerminalIsRefused) {
+    ProgramRun p;
+    const std::filesystem::path link = p.dir.path / "tarrow" / "COM1";
+    std::optional<ProgramResult> second;
+    pid_t first = 0;
+    p.run("simulate --period 0.05 --quiet --port pty", [&](pid_t pid, const std::string&) {
+        if (second || !std::filesystem::is_symlink(link))
+            return;
+        first = pid;
+        second = p.run("simulate --quiet --port pty");
+        ::kill(pid, SIGTERM);
+    });
+    ASSERT_TRUE(second);
+    EXPECT_NE(second->status, 0);
+    EXPECT_NE(second->err.find("Can't open COM1:\npty: in use by another program (tarrow-cli, PID " +
+                               std::to_string(first) + ")"),
+              std::string::npos)
+        << second->err;
 }
 
 } // namespace

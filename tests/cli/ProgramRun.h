@@ -43,6 +43,10 @@ struct ProgramRun {
             ::setenv("XDG_RUNTIME_DIR", dir.path.c_str(), 1);
             ::dup2(::open("/dev/null", O_RDONLY), 0);
             ::dup2(::open((dir.path / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            if (int ends[2]; closedStdout && ::pipe(ends) == 0) {
+                ::close(ends[0]); // nobody reads: every write to it meets a closed pipe
+                ::dup2(ends[1], 1);
+            }
             ::dup2(::open((dir.path / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
             ::close(pty.master);
             std::vector<char*> argv;
@@ -89,4 +93,5 @@ struct ProgramRun {
     TempDir dir;
     PtyPair pty;
     int slave;
+    bool closedStdout = false; // standard output a pipe whose reader has gone
 };
