@@ -5,9 +5,10 @@
 
 #include "line/DeadlineSchedule.h"
 
-// SIGINT, SIGTERM, SIGHUP and a SIGPIPE sent to the process as a request to stop, and the waits that end early on it. Construct it
-// before any other thread starts: the signals are blocked in every thread and read from a
-// signalfd by a watcher thread of its own, so no handler runs in the middle of the work.
+// SIGINT, SIGTERM, SIGHUP and a SIGPIPE sent to the process as a request to stop, and the waits
+// that end early on it. Construct it before any other thread starts: the signals are blocked in
+// every thread and read from a signalfd by a watcher thread of its own, so no handler runs in the
+// middle of the work.
 class StopSignal {
 public:
     StopSignal();

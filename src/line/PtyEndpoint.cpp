@@ -55,9 +55,9 @@ int openLinkDirectory(const fs::path& dir, std::string& why) {
     }
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        why = dir.string() + (errno == ELOOP || errno == ENOTDIR ? " is not a directory but a link "
-                                                                   "or a file"
-                                                                 : ": " + std::string(std::strerror(errno)));
+        why = dir.string() + (errno == ELOOP || errno == ENOTDIR
+                                  ? " is not a directory but a link or a file"
+                                  : ": " + std::string(std::strerror(errno)));
         return -1;
     }
     struct stat st {};
@@ -98,8 +98,7 @@ enum class Claim { Held, Busy, Failed };
 Claim claimName(int dir, const std::string& name, int& held) {
     const std::string file = lockName(name);
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd =
-            ::openat(dir, file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = ::openat(dir, file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0)
             return Claim::Failed;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -109,7 +108,8 @@ Claim claimName(int dir, const std::string& name, int& held) {
         }
         // A run ending, or one clearing stale links, may have removed the file between our
         // open and our lock: the lock is only good on the file the name still leads to.
-        struct stat mine {}, named {};
+        struct stat mine {};
+        struct stat named {};
         if (::fstat(fd, &mine) == 0 &&
             ::fstatat(dir, file.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             mine.st_ino == named.st_ino && mine.st_dev == named.st_dev) {
@@ -176,7 +176,8 @@ std::unique_ptr<PtyEndpoint> PtyEndpoint::open(const fs::path& linkDirectory,
             break;
         case Claim::Busy: {
             const std::string holder = holderOf(dir, name);
-            failure = "pty: in use by another program" + (holder.empty() ? "" : " (" + holder + ")") +
+            failure = "pty: in use by another program" +
+                      (holder.empty() ? "" : " (" + holder + ")") +
                       ". Close it, or choose another port.";
             ::close(dir);
             return nullptr;

@@ -30,7 +30,6 @@ bool isPartialIpv4(const std::string& host) {
     return ::inet_pton(AF_INET, host.c_str(), &a) != 1;
 }
 
-
 } // namespace
 
 void SplitHostPort(const std::string& text, std::string& host, std::string& port) {

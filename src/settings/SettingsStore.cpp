@@ -367,7 +367,8 @@ bool FileSettingsStore::update(const std::function<void(std::vector<std::string>
     // written, but only a regular file of the link's own owner, so that a link planted in a
     // folder root writes to never hands root another user's file.
     fs::path target = filePath();
-    struct stat link {}, file {};
+    struct stat link {};
+    struct stat file {};
     if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         target = fs::canonical(target, ec);
         if (ec || ::stat(target.c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||

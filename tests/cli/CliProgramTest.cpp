@@ -161,8 +161,7 @@ TEST(CliProgram, ThePseudoTerminalLinkGoesOnEveryWayOut) {
     const struct Row {
         int signal; // 0: none
         bool closedStdout;
-    } rows[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false},
-                {SIGPIPE, false}, {0, true}};
+    } rows[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGPIPE, false}, {0, true}};
     for (const Row& row : rows) {
         ProgramRun p;
         p.closedStdout = row.closedStdout;
@@ -198,9 +197,10 @@ TEST(CliProgram, ASecondRunOnTheSamePseudoTerminalIsRefused) {
     });
     ASSERT_TRUE(second);
     EXPECT_NE(second->status, 0);
-    EXPECT_NE(second->err.find("Can't open COM1:\npty: in use by another program (tarrow-cli, PID " +
-                               std::to_string(first) + ")"),
-              std::string::npos)
+    EXPECT_NE(
+        second->err.find("Can't open COM1:\npty: in use by another program (tarrow-cli, PID " +
+                         std::to_string(first) + ")"),
+        std::string::npos)
         << second->err;
 }
 

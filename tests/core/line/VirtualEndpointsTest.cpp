@@ -5,10 +5,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <termios.h>
-#include <fstream>
 #include <unistd.h>
 #include <vector>
 
@@ -291,9 +291,9 @@ TEST(TcpServerEndpoint, AddressForms) {
         {"tcp:::" + p, "virtual TCP [::]:" + p + ", 0 clients"},
         {"tcp:0:" + p,
          "tcp:0:" + p + ": \"0\" is not a whole address; write 0.0.0.0 for every interface."},
-        {"tcp:127.1:" + p,
-         "tcp:127.1:" + p + ": \"127.1\" is not a whole address; write 0.0.0.0 for every "
-                            "interface."},
+        {"tcp:127.1:" + p, "tcp:127.1:" + p +
+                               ": \"127.1\" is not a whole address; write 0.0.0.0 for every "
+                               "interface."},
     };
     for (const auto& row : rows) {
         PosixSerialDevice device([&row](const std::string&) { return row.entry; });

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "core/TempDir.h"
 #include "settings/SettingsStore.h"
@@ -131,8 +131,8 @@ TEST(SettingsStore, FilesStayTheirOwners) {
     TempDir tmp;
     FileSettingsStore store(tmp.path);
     tmp.file(store.filePath(), "Port=1\n");
-    fs::permissions(store.filePath(), fs::perms::owner_read | fs::perms::owner_write |
-                                          fs::perms::group_read);
+    fs::permissions(store.filePath(),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_TRUE(store.writeInt("Port", 2));
     EXPECT_EQ(fs::status(store.filePath()).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
