@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 #include <csignal>
 #include <exception>
@@ -29,8 +30,14 @@ void quitOnSignals(QApplication& app) {
     ::signal(SIGPIPE, SIG_IGN);
     if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
+    // The byte stays in the pipe, so the notifier fires on every turn of whatever loop runs: a
+    // box shown at start-up, before the main loop that quit() ends, is dismissed first.
     auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            box->reject();
+        QCoreApplication::quit();
+    });
     struct sigaction action {};
     action.sa_handler = askToQuit;
     sigemptyset(&action.sa_mask);
@@ -48,6 +55,7 @@ int main(int argc, char* argv[]) {
     QtMessageBox messages;
     try {
         FileSettingsStore settings(FileSettingsStore::ConfigHomeFromEnvironment());
+        RemoveStaleLinks(DefaultLinkDirectory());
         PosixSerialDevice device(
             [&settings](const std::string& name) { return settings.devicePath(name); });
         Emulator emulator(device, settings, messages);

@@ -157,6 +157,16 @@ void removeStaleLinks(int dir) {
 
 } // namespace
 
+void RemoveStaleLinks(const fs::path& linkDirectory) {
+    const int dir = ::open(linkDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0)
+        return;
+    struct stat st {};
+    if (::fstat(dir, &st) == 0 && st.st_uid == ::geteuid())
+        removeStaleLinks(dir);
+    ::close(dir);
+}
+
 fs::path DefaultLinkDirectory() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
         return fs::path(runtime) / "tarrow";

@@ -8,6 +8,9 @@
 // Where pseudo-terminals are published: $XDG_RUNTIME_DIR/tarrow, else a directory of the
 // user's own under the temporary directory.
 std::filesystem::path DefaultLinkDirectory();
+// Removes the links in the directory (when it is the user's own) that runs which died left
+// behind; a run publishing a pseudo-terminal does the same.
+void RemoveStaleLinks(const std::filesystem::path& linkDirectory);
 
 // A pseudo-terminal the program creates in raw mode, whose slave a client opens by the link
 // published for the port. It lasts for the whole run, through closes and opens of its port,
