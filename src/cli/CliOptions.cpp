@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "control/ControlServer.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
@@ -16,7 +18,7 @@ namespace {
 constexpr const char* Program = "tarrow-cli";
 constexpr const char* Usage =
     "Usage: tarrow-cli [--port PORT] [--baud RATE] [--echo] [--quiet] COMMAND ...\n"
-    "Commands: simulate, replay FILE, coupler COMMAND VALUE, flow RATE.\n"
+    "Commands: simulate, replay FILE, coupler COMMAND VALUE, flow RATE, serve, run FILE.\n"
     "Run 'tarrow-cli --help' or 'tarrow-cli COMMAND --help' for more.\n";
 
 std::string lower(std::string text) {
@@ -215,6 +217,38 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     Pace simulatePace;
     simulatePace.add(simulate, o, true);
 
+    // The control socket: ADDRESS is optional, so it is written --control=ADDRESS when given.
+    std::string control;
+    const auto addControl = [&](CLI::App* command) {
+        return command
+            ->add_option("--control", control,
+                         "Take commands on a control socket: unix:PATH or tcp:[ADDRESS:]PORT "
+                         "(default: $XDG_RUNTIME_DIR/tarrow/control)")
+            ->expected(0, 1)
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    ControlAddress address;
+                    return ParseControlAddress(text, address);
+                },
+                "ADDRESS"));
+    };
+    CLI::Option* simulateControl = addControl(simulate);
+
+    CLI::App* serve = app.add_subcommand(
+        "serve", "Send the Simulator page's records until stopped, taking commands on the "
+                 "control socket");
+    serve->add_option("--format", format, "v2, v3 or aviation")
+        ->check(CLI::IsMember({"v2", "v3", "aviation"}))
+        ->capture_default_str();
+    CLI::Option* serveControl = addControl(serve);
+    Pace servePace;
+    servePace.add(serve, o, false);
+
+    CLI::App* run = app.add_subcommand("run", "Run a scenario file of timed steps");
+    run->add_option("FILE", o.scenario, "The scenario (YAML)")->required()->check(CLI::ExistingFile);
+    run->add_flag("--check", o.checkOnly, "Check the scenario and say what is wrong; run nothing");
+    CLI::Option* runControl = addControl(run);
+
     CLI::App* replay = app.add_subcommand("replay", "Replay a recorded file as the File page does");
     std::string type;
     replay->add_option("FILE", o.file, "The recorded file")->required()->check(CLI::ExistingFile);
@@ -229,6 +263,7 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     replay->add_flag("--json", o.json, "Read-outs as one JSON object per line");
     Pace replayPace;
     replayPace.add(replay, o, true);
+    CLI::Option* replayControl = addControl(replay);
 
     CLI::App* coupler = app.add_subcommand("coupler", "Send one \"$PZ\" sentence to the coupler");
     // At most one here, so that an unknown command is named as unexpected; none is
@@ -331,6 +366,12 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
             o.trackRamp = ParseRamp(trackRamp);
         if (!speedRamp.empty())
             o.speedRamp = ParseRamp(speedRamp);
+    } else if (serve->parsed()) {
+        o.command = CliCommand::Serve;
+        servePace.fill(o);
+        o.formatItem = format == "v2" ? 0 : format == "aviation" ? 2 : 1;
+    } else if (run->parsed()) {
+        o.command = CliCommand::Run;
     } else if (replay->parsed()) {
         o.command = CliCommand::Replay;
         replayPace.fill(o);
@@ -370,5 +411,10 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
         o.command = CliCommand::Flow;
         flowPace.fill(o);
     }
+    for (CLI::Option* c : {simulateControl, serveControl, runControl, replayControl})
+        if (c->count() > 0)
+            o.control = control;
+    if (o.command == CliCommand::Serve && !o.control)
+        o.control = std::string();
     return std::nullopt;
 }

@@ -8,7 +8,7 @@
 #include "engine/FaultFilter.h"
 #include "formats/Navigation.h"
 
-enum class CliCommand { Simulate, Replay, Coupler, Flow };
+enum class CliCommand { Simulate, Replay, Coupler, Flow, Serve, Run };
 
 // The Calibrate dialog's Apply buttons, one per coupler setting.
 enum class CouplerAction {
@@ -78,6 +78,12 @@ struct CliOptions {
 
     // flow
     double flowRate = 10.0;
+
+    // simulate, replay, serve, run: the control socket's address ("" for the default)
+    std::optional<std::string> control;
+    // run
+    std::string scenario;
+    bool checkOnly = false;
 };
 
 // Parses the command line. Returns the exit status when the program is to end at once

@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <cctype>
+#include <memory>
 #include <ostream>
+#include <poll.h>
 
 #include "cli/CliMessages.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSettings.h"
 #include "cli/StopSignal.h"
+#include "control/ControlServer.h"
+#include "control/Scenario.h"
 #include "engine/Emulator.h"
 #include "line/PosixSerialDevice.h"
 
@@ -49,7 +54,41 @@ public:
             emulator.port().setBaudChoice(options.baudChoice, emulator.simulator().values().format);
         emulator.setFaults(options.faults);
         emulator.onWake([this] { stop.wake(); });
+        if (options.control) {
+            ControlAddress address;
+            ParseControlAddress(*options.control, address); // checked with the arguments
+            protocol = std::make_unique<ControlProtocol>(emulator, "tarrow-cli", TARROW_VERSION);
+            control = std::make_unique<ControlServer>(emulator, *protocol);
+            if (const std::string wrong = control->listen(address); !wrong.empty()) {
+                err << "tarrow-cli: " << wrong << '\n';
+                control.reset();
+                return false;
+            }
+        }
         return true;
+    }
+
+    // Sleeps until `deadline`, serving the control socket meanwhile. False on a stop.
+    bool wait(Clock::time_point deadline) {
+        if (!control)
+            return stop.waitUntil(deadline);
+        for (;;) {
+            const auto now = Clock::now();
+            if (now >= deadline)
+                break;
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now);
+            const timespec timeout{static_cast<time_t>(left.count() / 1000000000),
+                                   static_cast<long>(left.count() % 1000000000)};
+            pollfd fds[2] = {{stop.wakeFd(), POLLIN, 0}, {control->fd(), POLLIN, 0}};
+            ::ppoll(fds, 2, &timeout, nullptr);
+            if (fds[1].revents != 0)
+                control->process();
+            if (fds[0].revents != 0) {
+                stop.drainWake();
+                break; // a stop, or the line has drained: serve again
+            }
+        }
+        return !stop.requested();
     }
 
     void note() {
@@ -61,6 +100,8 @@ public:
             err << ", " << t.faults;
         if (!t.time.empty())
             err << ", " << t.time;
+        if (control)
+            err << ", " << control->where();
         err << '\n' << std::flush;
     }
 
@@ -77,6 +118,7 @@ public:
         if (dropped > 0)
             err << "tarrow-cli: " << dropped << (dropped == 1 ? " record" : " records")
                 << " still waiting for the line at the end, dropped\n";
+        control.reset();
         if (status == Done && !options.quiet) {
             const LineStatusTexts t = StatusTexts(emulator.lineStatus());
             err << "tarrow-cli: " << t.sent << ", " << t.dropped << '\n';
@@ -93,6 +135,8 @@ public:
                                           : Clock::time_point::max();
         for (;;) {
             const Clock::time_point wake = emulator.serve(Clock::now());
+            if (control)
+                control->afterServe();
             if (emulator.lineLost())
                 return finish(PortFailed);
             if (options.ticks &&
@@ -103,10 +147,10 @@ public:
             if (options.echo && !out)
                 break; // whoever read the echo has gone (a closed pipe)
             if (wake > end) {
-                stop.waitUntil(end);
+                wait(end);
                 break;
             }
-            if (!stop.waitUntil(wake))
+            if (!wait(wake))
                 break;
         }
         return finish(Done);
@@ -122,6 +166,8 @@ public:
     PosixSerialDevice device;
     EchoTerminal echo;
     Emulator emulator;
+    std::unique_ptr<ControlProtocol> protocol;
+    std::unique_ptr<ControlServer> control;
 };
 
 int simulate(Session& s) {
@@ -222,6 +268,30 @@ int flow(Session& s) {
     return status;
 }
 
+// A scenario: its steps on the tick grid, from the first tick on.
+int runScenario(Session& s, const Scenario& scenario) {
+    if (!s.protocol)
+        s.protocol = std::make_unique<ControlProtocol>(s.emulator, "tarrow-cli", TARROW_VERSION);
+    ApplySimulatorOptions(s.emulator, s.options);
+    s.note();
+    ScenarioPlayer player(scenario, *s.protocol);
+    std::string refused;
+    s.emulator.runLoop().onTick(
+        [&](std::uint64_t served) {
+            if (refused.empty())
+                refused = player.beforeTick(served);
+        },
+        {});
+    const int status = s.run([&] {
+        return refused.empty() && !player.ended(s.emulator.runLoop().ticksServed());
+    });
+    if (!refused.empty()) {
+        s.err << "tarrow-cli: " << s.options.scenario << ": " << refused << '\n';
+        return status == Done ? Refused : status;
+    }
+    return status;
+}
+
 } // namespace
 
 void ApplySimulatorOptions(Emulator& emulator, const CliOptions& o) {
@@ -241,7 +311,38 @@ void ApplySimulatorOptions(Emulator& emulator, const CliOptions& o) {
     sim.setHeading(!o.noHeading);
 }
 
-int RunCommand(const CliOptions& options, StopSignal& stop, std::ostream& out, std::ostream& err) {
+int RunCommand(const CliOptions& given, StopSignal& stop, std::ostream& out, std::ostream& err) {
+    CliOptions options = given;
+    Scenario scenario;
+    if (options.command == CliCommand::Run) {
+        if (const std::string wrong = LoadScenario(options.scenario, scenario); !wrong.empty()) {
+            err << "tarrow-cli: " << wrong << '\n';
+            return Refused;
+        }
+        if (options.checkOnly) {
+            if (!options.quiet)
+                err << "tarrow-cli: " << options.scenario << ": " << scenario.steps.size()
+                    << (scenario.steps.size() == 1 ? " step" : " steps") << ", all valid\n";
+            return Done;
+        }
+        // The scenario's head names the port and the period.
+        options.periodSeconds = scenario.period;
+        if (!scenario.port.empty()) {
+            CliOptions parsed;
+            std::string p = scenario.port;
+            const std::string lowered = [&] {
+                std::string t = p;
+                for (char& c : t)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                return t;
+            }();
+            const bool named = lowered.size() >= 4 && lowered.compare(0, 3, "com") == 0 &&
+                               lowered[3] >= '1' && lowered[3] <= '4' &&
+                               (lowered.size() == 4 || (lowered.size() == 5 && lowered[4] == ':'));
+            options.portNumber = named ? lowered[3] - '0' : 1;
+            options.device = named ? std::string() : p;
+        }
+    }
     Session session(options, stop, out, err);
     if (!session.open())
         return PortFailed;
@@ -254,6 +355,12 @@ int RunCommand(const CliOptions& options, StopSignal& stop, std::ostream& out, s
         return coupler(session);
     case CliCommand::Flow:
         return flow(session);
+    case CliCommand::Serve:
+        ApplySimulatorOptions(session.emulator, options);
+        session.note();
+        return session.run([] { return true; });
+    case CliCommand::Run:
+        return runScenario(session, scenario);
     }
     return Refused;
 }

@@ -22,7 +22,8 @@ StopSignal::StopSignal() {
         throw std::runtime_error("cannot block the stopping signals");
     signalFd = ::signalfd(-1, &set, SFD_CLOEXEC);
     quitFd = ::eventfd(0, EFD_CLOEXEC);
-    if (signalFd < 0 || quitFd < 0)
+    pokeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (signalFd < 0 || quitFd < 0 || pokeFd < 0)
         throw std::runtime_error("cannot watch for the stopping signals");
     watcher = std::thread([this] { watch(); });
 }
@@ -33,6 +34,14 @@ StopSignal::~StopSignal() {
     watcher.join();
     ::close(signalFd);
     ::close(quitFd);
+    ::close(pokeFd);
+}
+
+void StopSignal::drainWake() {
+    std::uint64_t count = 0;
+    (void)!::read(pokeFd, &count, sizeof count);
+    std::lock_guard lock(mutex);
+    woken = false;
 }
 
 void StopSignal::watch() {
@@ -51,6 +60,8 @@ void StopSignal::watch() {
             if (received == 0)
                 received = static_cast<int>(info.ssi_signo);
             changed.notify_all();
+            const std::uint64_t one = 1;
+            (void)!::write(pokeFd, &one, sizeof one);
         }
     }
 }
@@ -69,6 +80,8 @@ void StopSignal::wake() {
         woken = true;
     }
     changed.notify_all();
+    const std::uint64_t one = 1;
+    (void)!::write(pokeFd, &one, sizeof one);
 }
 
 bool StopSignal::requested() const {

@@ -22,6 +22,10 @@ public:
     // Ends the wait under way, or the next one, early. From any thread.
     void wake();
     bool requested() const;
+    // Readable once a stop is asked for or wake() is called, for a wait that polls other
+    // descriptors too; drainWake() empties it.
+    int wakeFd() const { return pokeFd; }
+    void drainWake();
     // The signal that asked, 0 while none has.
     int signal() const;
 
@@ -34,5 +38,6 @@ private:
     bool woken = false;
     int signalFd = -1;
     int quitFd = -1; // wakes the watcher at the end of the run
+    int pokeFd = -1; // a signal or wake(), for a wait that polls
     std::thread watcher;
 };

@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "line/PortHandle.h"
 
@@ -23,6 +24,17 @@ struct WriterJob {
     // Record: how long after the end of the previous record's write this one may start.
     std::chrono::milliseconds gapBefore{0};
     std::function<void()> command; // Command: a port operation that must keep its place
+    std::uint64_t sequence = 0;    // Record: its number among the records handed over, from 1
+};
+
+// Engine -> observer, and writer -> observer: each record as it is handed over, and again once
+// it has left (or failed). The writer calls left() under its queue's lock, so an observer is
+// never called after it has been removed; it must not call the writer.
+class RecordObserver {
+public:
+    virtual ~RecordObserver() = default;
+    virtual void handedOver(std::uint64_t sequence, std::string_view bytes) = 0; // engine thread
+    virtual void left(std::uint64_t sequence, std::string_view bytes, bool ok) = 0; // writer
 };
 
 // Engine -> writer: records and port commands, in order. Records stay until they have left;
@@ -38,6 +50,7 @@ struct RecordQueue {
     bool ending = false;   // the thread ends once the queue is empty
     std::uint64_t droppedAtStop = 0;
     std::function<void()> drained; // writer thread, under the lock: the last record has left
+    RecordObserver* observer = nullptr; // set and read under the lock
 };
 
 // Writer -> engine: what happened on the line.

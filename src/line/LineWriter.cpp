@@ -26,6 +26,9 @@ bool LineWriter::submit(PortHandle port, std::string bytes) {
     job.gapBefore = nextGap;
     // The spacing belongs to this record, whatever becomes of it: it never moves on to the next.
     nextGap = std::chrono::milliseconds{0};
+    job.sequence = ++submitted;
+    if (observer)
+        observer->handedOver(job.sequence, job.bytes);
     {
         std::lock_guard lock(queue.mutex);
         if (queue.stopping || queue.queuedRecords >= Capacity) {
@@ -60,6 +63,12 @@ bool LineWriter::recordsWaiting() {
 void LineWriter::onDrained(std::function<void()> callback) {
     std::lock_guard lock(queue.mutex);
     queue.drained = std::move(callback);
+}
+
+void LineWriter::observe(RecordObserver* o) {
+    std::lock_guard lock(queue.mutex);
+    queue.observer = o;
+    observer = o;
 }
 
 void LineWriter::flush() {
@@ -117,6 +126,8 @@ void LineWriter::run() {
         else
             job.command();
         lock.lock();
+        if (record && queue.observer)
+            queue.observer->left(job.sequence, job.bytes, !lost);
         if (lost && queue.stopping)
             ++queue.droppedAtStop;
         queue.busy = false;

@@ -42,6 +42,8 @@ public:
     // Called on the writer's thread, under its lock, whenever the last waiting record has
     // left; it must not call the writer. Empty to stop the calls.
     void onDrained(std::function<void()> callback);
+    // Told of every record from now on; nullptr to stop. Engine thread only.
+    void observe(RecordObserver* observer);
     // Returns once everything handed over so far has been done.
     void flush();
     // The end: gives the line at most `limit` to take what is waiting, then drops the rest
@@ -65,6 +67,8 @@ private:
     // Spacing asked for since the last record was handed over; only the caller's thread
     // touches it, and it crosses inside the next record.
     std::chrono::milliseconds nextGap{0};
+    std::uint64_t submitted = 0;           // caller's thread only
+    RecordObserver* observer = nullptr;    // caller's copy of queue.observer
     WriterClock::TimePoint lastEnd{};   // writer thread only
     std::atomic<bool> finishing{false}; // a spacing under way is cut short
     std::thread thread;
