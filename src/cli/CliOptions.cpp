@@ -247,6 +247,9 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     CLI::App* run = app.add_subcommand("run", "Run a scenario file of timed steps");
     run->add_option("FILE", o.scenario, "The scenario (YAML)")->required()->check(CLI::ExistingFile);
     run->add_flag("--check", o.checkOnly, "Check the scenario and say what is wrong; run nothing");
+    run->add_option("--period", o.scenarioPeriod,
+                    "Seconds between ticks instead of the scenario's; each step keeps its tick")
+        ->check(periodSeconds());
     CLI::Option* runControl = addControl(run);
 
     CLI::App* replay = app.add_subcommand("replay", "Replay a recorded file as the File page does");
@@ -337,6 +340,7 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     const int number = portNumberOf(port);
     o.portNumber = number == 0 ? 1 : number;
     o.device = number == 0 ? port : std::string();
+    o.portGiven = app.get_option("--port")->count() > 0;
     o.baudChoice = baud == "4800" ? 1 : baud == "9600" ? 2 : baud == "19200" ? 3 : 0;
 
     if (simulate->parsed()) {

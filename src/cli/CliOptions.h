@@ -84,6 +84,8 @@ struct CliOptions {
     // run
     std::string scenario;
     bool checkOnly = false;
+    bool portGiven = false;      // --port wins over the scenario's port
+    double scenarioPeriod = 0.0; // 0: the scenario's own; else the same ticks, this far apart
 };
 
 // Parses the command line. Returns the exit status when the program is to end at once

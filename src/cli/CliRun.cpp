@@ -326,8 +326,9 @@ int RunCommand(const CliOptions& given, StopSignal& stop, std::ostream& out, std
             return Done;
         }
         // The scenario's head names the port and the period.
-        options.periodSeconds = scenario.period;
-        if (!scenario.port.empty()) {
+        options.periodSeconds =
+            options.scenarioPeriod > 0.0 ? options.scenarioPeriod : scenario.period;
+        if (!scenario.port.empty() && !options.portGiven) {
             CliOptions parsed;
             std::string p = scenario.port;
             const std::string lowered = [&] {
