@@ -308,7 +308,22 @@ void TMainWin::armTimer1(std::chrono::steady_clock::time_point when) {
         left.count(), 0, std::numeric_limits<int>::max())));
 }
 
-void TMainWin::Timer1Timer() { armTimer1(emulator.serve(std::chrono::steady_clock::now())); }
+void TMainWin::Timer1Timer() {
+    armTimer1(emulator.serve(std::chrono::steady_clock::now()));
+    if (served)
+        served();
+}
+
+void TMainWin::showEngineValues() {
+    simulatorLogic->ShowValues();
+    const SimulatorValues& v = emulator.simulator().values();
+    // setChecked raises no clicked(), so no handler runs again.
+    form->BTN_Course->setChecked(v.courseOn);
+    form->BTN_Heading->setChecked(v.headingOn);
+    form->BTN_FlowEna->setChecked(emulator.fuelFlow().enabled());
+    fileWindow.setPauseChecked(emulator.runLoop().isPaused());
+    refreshStatus();
+}
 
 void TMainWin::FormActivate() { simulatorLogic->FormActivate(); }
 

@@ -60,6 +60,10 @@ public:
     QMenu* terminalMenu();
     // Writes the records the terminal shows, one a line, to `path`; false when it cannot.
     bool saveTerminal(const QString& path);
+    // What another front end changed shows in the controls and check boxes.
+    void showEngineValues();
+    // Called after every service of the run loop (the control socket's events).
+    void onServed(std::function<void()> callback) { served = std::move(callback); }
     // Edit → Output Options: faults and live time.
     OutputOptionsDialog& outputOptions() { return *outputOptionsDialog; }
     // The window that shows the manual, once Help → Instructions has opened it.
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<SimulatorPage> simulatorLogic;
     std::unique_ptr<FilePage> fileLogic;
     QTimer Timer1;
+    std::function<void()> served;
     QTimer statusTimer;
     struct StatusFields {
         QLabel* port;

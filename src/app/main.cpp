@@ -4,6 +4,8 @@
 #include <csignal>
 #include <exception>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include "app/CalibrateDialog.h"
@@ -11,6 +13,7 @@
 #include "app/QtMessageBox.h"
 #include "app/SerialPortDialog.h"
 #include "app/WidgetHelpers.h"
+#include "control/ControlServer.h"
 #include "engine/Emulator.h"
 #include "line/PosixSerialDevice.h"
 #include "settings/SettingsStore.h"
@@ -46,6 +49,17 @@ void quitOnSignals(QApplication& app) {
         ::sigaction(s, &action, nullptr);
 }
 
+// --control, --control=ADDRESS or --control ADDRESS; nothing when not asked for.
+std::optional<std::string> controlArgument(const QStringList& args) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == "--control")
+            return i + 1 < args.size() && !args[i + 1].startsWith("-") ? args[i + 1].toStdString()
+                                                                       : std::string();
+        if (args[i].startsWith("--control="))
+            return args[i].mid(10).toStdString();
+    }
+    return std::nullopt;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -63,8 +77,31 @@ int main(int argc, char* argv[]) {
         TCalibrate calibrate(emulator);
         TFRM_SerialPort serialPort(emulator);
         mainWin.setDialogs(&calibrate, &serialPort);
+
+        // The control socket, served on this thread between ticks like a click.
+        std::unique_ptr<ControlProtocol> protocol;
+        std::unique_ptr<ControlServer> control;
+        if (const auto address = controlArgument(QApplication::arguments())) {
+            ControlAddress where;
+            std::string wrong = ParseControlAddress(*address, where);
+            if (wrong.empty()) {
+                protocol = std::make_unique<ControlProtocol>(emulator, "tarrow", TARROW_VERSION);
+                control = std::make_unique<ControlServer>(emulator, *protocol);
+                wrong = control->listen(where);
+            }
+            if (!wrong.empty()) {
+                messages.show(wrong, "", MsgIcon::Error, MsgButtons::Ok);
+                return 2;
+            }
+            protocol->onChanged([&mainWin] { mainWin.showEngineValues(); });
+            mainWin.onServed([&control] { control->afterServe(); });
+            auto* notifier = new QSocketNotifier(control->fd(), QSocketNotifier::Read, &mainWin);
+            QObject::connect(notifier, &QSocketNotifier::activated, [&control] { control->process(); });
+        }
         mainWin.show();
-        return app.exec();
+        const int status = app.exec();
+        mainWin.onServed(nullptr);
+        return status;
     } catch (const std::exception& e) {
         messages.show(e.what(), "", MsgIcon::Error, MsgButtons::Ok);
     }

@@ -149,6 +149,22 @@ void SimulatorPage::BTN_FlowEnaClick() {
     }
 }
 
+void SimulatorPage::ShowValues() {
+    const SimulatorValues& v = emulator.simulator().values();
+    window.setItemIndex(Control::GroupFormat, static_cast<int>(v.format));
+    window.setItemIndex(Control::GroupXTE, static_cast<int>(v.xteMode));
+    window.setEnabled(Control::GroupXTE, v.courseOn);
+    window.setEnabled(Control::EB_Value, v.courseOn && v.xteMode == XteMode::Value);
+    WriteEditNumber(window, Control::EB_Value, v.xteValue, 2);
+    WriteEditNumber(window, Control::EB_Track, TrackDegrees(v), 1);
+    WriteEditNumber(window, Control::EB_Speed, v.speed, 0);
+    window.setEnabled(Control::EB_Track, v.headingOn);
+    window.setEnabled(Control::EB_Speed, v.headingOn);
+    WriteEditNumber(window, Control::EB_Flow, emulator.fuelFlow().fuelFlow(), 1);
+    window.setEnabled(Control::EB_Flow, emulator.fuelFlow().enabled());
+    window.setEnabled(Control::UpDown4, emulator.fuelFlow().enabled());
+}
+
 void SimulatorPage::FormActivate() {
     const SimulatorValues& values = emulator.simulator().values();
     window.setItemIndex(Control::GroupFormat, static_cast<int>(values.format));

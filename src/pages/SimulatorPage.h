@@ -38,6 +38,10 @@ public:
     void UpDown4Click(UpDownButton button);
     void BTN_FlowEnaClick();
 
+    // Another front end (the control socket) changed the engine: every control shows the
+    // engine's values, as if they had been typed.
+    void ShowValues();
+
     // The main window became active: its controls are rewritten from the engine, the two
     // sentence check boxes are copied into it, the File page's counters start again.
     void FormActivate();

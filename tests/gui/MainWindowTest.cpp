@@ -1,6 +1,7 @@
 // The main window's wiring on real widgets and a pseudo-terminal: each control reaches its
 // handler and the engine, each output reaches its widget. The rules are the core's tests.
 #include "formats/AviationRecord.h"
+#include "control/ControlProtocol.h"
 #include "gui/MainWindowRig.h"
 
 namespace {
@@ -67,6 +68,34 @@ private slots:
         rig.emulator.writer().flush();
         loop.serve(loop.nextTick());
         QCOMPARE(rig.pty.read(FirstTick.size()), FirstTick);
+    }
+
+    // A change from the control socket shows in the edits and check boxes as if typed, so the
+    // next activation, which reads the check boxes back, keeps it.
+    void aControlRequestShowsInTheControls() {
+        MainWindowRig rig;
+        rig.window->timer1().stop();
+        showAndActivate(*rig.window);
+        ControlProtocol protocol(rig.emulator, "tarrow", "test");
+        protocol.onChanged([&rig] { rig.window->showEngineValues(); });
+        ClientState client;
+        const std::string answer = protocol.handle(
+            R"({"cmd":"set","xte":-0.5,"track":12.3,"speed":99,"heading":false,"format":"aviation"})",
+            client);
+        QVERIFY2(answer.find(R"("ok":true)") != std::string::npos, answer.c_str());
+        protocol.handle(R"({"cmd":"pause","on":true})", client);
+        protocol.handle(R"({"cmd":"flow","on":true,"rate":2.5})", client);
+        auto& ui = rig.ui();
+        QCOMPARE(ui.EB_Value->text(), QLocale().toString(-0.5, 'f', 2));
+        QCOMPARE(ui.EB_Track->text(), QLocale().toString(12.3, 'f', 1));
+        QCOMPARE(ui.EB_Speed->text(), QString("99"));
+        QVERIFY(ui.XTE_Value->isChecked() && ui.EB_Value->isEnabled());
+        QVERIFY(ui.Format_Aviation->isChecked());
+        QVERIFY(!ui.BTN_Heading->isChecked() && !ui.EB_Track->isEnabled());
+        QVERIFY(ui.BTN_Pause->isChecked() && ui.BTN_FlowEna->isChecked());
+        QCOMPARE(ui.EB_Flow->text(), QLocale().toString(2.5, 'f', 1));
+        rig.window->FormActivate();
+        QVERIFY(!rig.emulator.simulator().values().headingOn);
     }
 
     // One row per control of both pages, the tabs and the menus, in turn: what the user does
