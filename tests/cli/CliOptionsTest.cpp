@@ -193,4 +193,30 @@ TEST(CliOptions, StatusesAndWhatTheySay) {
     }
 }
 
+// --control takes its address after "=", or none for the default; serve always listens.
+TEST(CliOptions, ControlSocketAddresses) {
+    // clang-format off
+    const std::tuple<const char*, std::optional<int>, std::optional<std::string>> rows[] = {
+        {"simulate", std::nullopt, std::nullopt},
+        {"simulate --control", std::nullopt, ""},
+        {"simulate --control=tcp:7070", std::nullopt, "tcp:7070"},
+        {"replay @ --control=unix:/tmp/x/c", std::nullopt, "unix:/tmp/x/c"},
+        {"serve", std::nullopt, ""},
+        {"serve --control=tcp:0.0.0.0:7070", std::nullopt, "tcp:0.0.0.0:7070"},
+        {"run @ --check", std::nullopt, std::nullopt},
+        {"simulate --control=http:80", 2, std::nullopt},
+        {"serve --control=tcp:port", 2, std::nullopt},
+        {"serve --control=unix:", 2, std::nullopt},
+    };
+    // clang-format on
+    for (const auto& [args, status, control] : rows) {
+        const Parsed p = parse(args, TARROW_TEST_DATA_DIR "/playback/one_record.avi");
+        EXPECT_EQ(p.status, status) << args << p.err;
+        EXPECT_TRUE(!status || p.err.find("--control") != std::string::npos) << p.err;
+        if (!status) {
+            EXPECT_EQ(p.options.control, control) << args;
+        }
+    }
+}
+
 } // namespace
