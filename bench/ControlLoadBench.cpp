@@ -163,8 +163,9 @@ int main(int argc, char* argv[]) {
     const int ticks = argc > 1 ? std::max(10, std::atoi(argv[1])) : 400;
     const int periodMs = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 10000) : 50;
     const int clients = argc > 3 ? std::clamp(std::atoi(argv[3]), 1, 500) : 10;
-    std::printf("control_load_bench: %d ticks of %d ms, without clients and with %d; about %.0f s\n",
-                ticks, periodMs, clients, 2.0 * ticks * periodMs / 1000.0);
+    std::printf(
+        "control_load_bench: %d ticks of %d ms, without clients and with %d; about %.0f s\n", ticks,
+        periodMs, clients, 2.0 * ticks * periodMs / 1000.0);
     std::fflush(stdout);
     const Figures none = run(ticks, periodMs, 0);
     const Figures some = run(ticks, periodMs, clients);

@@ -96,7 +96,8 @@ int main(int argc, char* argv[]) {
             protocol->onChanged([&mainWin] { mainWin.showEngineValues(); });
             mainWin.onServed([&control] { control->afterServe(); });
             auto* notifier = new QSocketNotifier(control->fd(), QSocketNotifier::Read, &mainWin);
-            QObject::connect(notifier, &QSocketNotifier::activated, [&control] { control->process(); });
+            QObject::connect(notifier, &QSocketNotifier::activated,
+                             [&control] { control->process(); });
         }
         mainWin.show();
         const int status = app.exec();

@@ -245,7 +245,9 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     servePace.add(serve, o, false);
 
     CLI::App* run = app.add_subcommand("run", "Run a scenario file of timed steps");
-    run->add_option("FILE", o.scenario, "The scenario (YAML)")->required()->check(CLI::ExistingFile);
+    run->add_option("FILE", o.scenario, "The scenario (YAML)")
+        ->required()
+        ->check(CLI::ExistingFile);
     run->add_flag("--check", o.checkOnly, "Check the scenario and say what is wrong; run nothing");
     run->add_option("--period", o.scenarioPeriod,
                     "Seconds between ticks instead of the scenario's; each step keeps its tick")

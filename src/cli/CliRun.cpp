@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <cctype>
 #include <memory>
 #include <ostream>
 #include <poll.h>
@@ -282,9 +281,8 @@ int runScenario(Session& s, const Scenario& scenario) {
                 refused = player.beforeTick(served);
         },
         {});
-    const int status = s.run([&] {
-        return refused.empty() && !player.ended(s.emulator.runLoop().ticksServed());
-    });
+    const int status =
+        s.run([&] { return refused.empty() && !player.ended(s.emulator.runLoop().ticksServed()); });
     if (!refused.empty()) {
         s.err << "tarrow-cli: " << s.options.scenario << ": " << refused << '\n';
         return status == Done ? Refused : status;
@@ -329,19 +327,14 @@ int RunCommand(const CliOptions& given, StopSignal& stop, std::ostream& out, std
         options.periodSeconds =
             options.scenarioPeriod > 0.0 ? options.scenarioPeriod : scenario.period;
         if (!scenario.port.empty() && !options.portGiven) {
-            CliOptions parsed;
+            // COM1..COM4, with or without the colon, in any case; anything else is a device.
             std::string p = scenario.port;
-            const std::string lowered = [&] {
-                std::string t = p;
-                for (char& c : t)
-                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                return t;
-            }();
-            const bool named = lowered.size() >= 4 && lowered.compare(0, 3, "com") == 0 &&
-                               lowered[3] >= '1' && lowered[3] <= '4' &&
-                               (lowered.size() == 4 || (lowered.size() == 5 && lowered[4] == ':'));
-            options.portNumber = named ? lowered[3] - '0' : 1;
-            options.device = named ? std::string() : p;
+            if (p.size() == 5 && p.back() == ':')
+                p.pop_back();
+            const bool named = p.size() == 4 && (p[0] | 0x20) == 'c' && (p[1] | 0x20) == 'o' &&
+                               (p[2] | 0x20) == 'm' && p[3] >= '1' && p[3] <= '4';
+            options.portNumber = named ? p[3] - '0' : 1;
+            options.device = named ? std::string() : scenario.port;
         }
     }
     Session session(options, stop, out, err);

@@ -68,15 +68,20 @@ const std::map<std::string, OutputFormat> Formats{
     {"aviation", OutputFormat::Aviation},
 };
 const std::map<std::string, XteMode> XteModes{
-    {"left", XteMode::Left},     {"centre", XteMode::Centre}, {"center", XteMode::Centre},
-    {"right", XteMode::Right},   {"value", XteMode::Value},
+    {"left", XteMode::Left},   {"centre", XteMode::Centre}, {"center", XteMode::Centre},
+    {"right", XteMode::Right}, {"value", XteMode::Value},
 };
 
 const char* formatName(OutputFormat f) {
-    return f == OutputFormat::NmeaV2 ? "nmea-v2" : f == OutputFormat::Aviation ? "aviation" : "nmea-v3";
+    return f == OutputFormat::NmeaV2     ? "nmea-v2"
+           : f == OutputFormat::Aviation ? "aviation"
+                                         : "nmea-v3";
 }
 const char* xteModeName(XteMode m) {
-    return m == XteMode::Left ? "left" : m == XteMode::Centre ? "centre" : m == XteMode::Right ? "right" : "value";
+    return m == XteMode::Left     ? "left"
+           : m == XteMode::Centre ? "centre"
+           : m == XteMode::Right  ? "right"
+                                  : "value";
 }
 
 // A stored 32-bit value as the shortest decimal that reads back as it.
@@ -124,7 +129,8 @@ const std::map<std::string, FieldParser> SetFields{
      }},
     {"xte_mode",
      [](const json& v, std::vector<Step>& s) -> std::string {
-         const auto it = v.is_string() ? XteModes.find(lower(v.get<std::string>())) : XteModes.end();
+         const auto it =
+             v.is_string() ? XteModes.find(lower(v.get<std::string>())) : XteModes.end();
          if (it == XteModes.end())
              return quoted(v) + " is not left, centre, right or value";
          s.push_back([m = it->second](Emulator& e, ClientState&) {
@@ -345,8 +351,8 @@ template <std::size_t N> int rowOf(const json& v, const std::array<double, N>& r
 
 std::optional<std::int32_t> wholeOf(const json& v, long long lo, long long hi) {
     const auto n = numberOrText(v);
-    if (!n || *n != static_cast<double>(static_cast<long long>(*n)) || *n < static_cast<double>(lo) ||
-        *n > static_cast<double>(hi))
+    if (!n || *n != static_cast<double>(static_cast<long long>(*n)) ||
+        *n < static_cast<double>(lo) || *n > static_cast<double>(hi))
         return std::nullopt;
     return static_cast<std::int32_t>(*n);
 }
@@ -386,8 +392,8 @@ std::string couplerStep(const std::string& command, const json& v, Step& step) {
         const bool course = command == "course-gain";
         const int row = course ? rowOf(v, CourseGains) : rowOf(v, HeadingGains);
         if (row < 0)
-            return quoted(v) + (course ? " is not 1.25, 2.50, 5.00 or 10.0"
-                                       : " is not 0.25, 0.5, 1.0 or 2.0");
+            return quoted(v) +
+                   (course ? " is not 1.25, 2.50, 5.00 or 10.0" : " is not 0.25, 0.5, 1.0 or 2.0");
         step = [course, row](Emulator& e, ClientState&) {
             return course ? e.coupler().sendCourseGain(row) : e.coupler().sendHeadingGain(row);
         };
@@ -434,7 +440,8 @@ std::string prepareCoupler(const json& r, PreparedRequest& p) {
         if (!r.contains("value"))
             return "coupler: 'value' missing";
         Step step;
-        if (std::string wrong = couplerStep(lower(r["command"].get<std::string>()), r["value"], step);
+        if (std::string wrong =
+                couplerStep(lower(r["command"].get<std::string>()), r["value"], step);
             !wrong.empty())
             return wrong;
         p.steps.push_back(std::move(step));
@@ -447,7 +454,8 @@ std::string prepareCoupler(const json& r, PreparedRequest& p) {
 std::string prepareSubscribe(const json& r, PreparedRequest& p, bool on) {
     if (std::string wrong = onlyKeys(r, {"what"}); !wrong.empty())
         return wrong;
-    const std::string what = r.contains("what") && r["what"].is_string() ? r["what"].get<std::string>() : "";
+    const std::string what =
+        r.contains("what") && r["what"].is_string() ? r["what"].get<std::string>() : "";
     if (what != "records" && what != "readouts")
         return "'what' must be records or readouts";
     p.steps.push_back([records = what == "records", on](Emulator&, ClientState& c) {

@@ -45,8 +45,8 @@ int listenUnix(const std::string& path, std::string& error) {
                 " characters";
         return -1;
     }
-    const fs::path dir = fs::path(path).parent_path().empty() ? fs::path(".")
-                                                              : fs::path(path).parent_path();
+    const fs::path dir =
+        fs::path(path).parent_path().empty() ? fs::path(".") : fs::path(path).parent_path();
     std::error_code ec;
     if (!fs::exists(dir, ec) && fs::create_directories(dir, ec))
         ::chmod(dir.c_str(), 0700);
@@ -230,7 +230,8 @@ void ControlServer::read(Client& c) {
             continue; // what follows a refused line is not read
         c.in.append(buf.data(), static_cast<std::size_t>(got));
         std::size_t start = 0;
-        for (std::size_t end; (end = c.in.find('\n', start)) != std::string::npos; start = end + 1) {
+        for (std::size_t end; (end = c.in.find('\n', start)) != std::string::npos;
+             start = end + 1) {
             std::string_view line(c.in.data() + start, end - start);
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);

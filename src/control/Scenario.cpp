@@ -223,8 +223,8 @@ std::string ScenarioPlayer::beforeTick(std::uint64_t served) {
             std::erase_if(ramps, [&](const Running& r) { return r.field == step.field; });
             ramps.push_back({step.field, from, step.to, served, ticks});
         } else if (const json answer = protocol.run(step.request, client); !answer["ok"]) {
-            refused = "line " + std::to_string(step.line) + ": " +
-                      answer["error"].get<std::string>();
+            refused =
+                "line " + std::to_string(step.line) + ": " + answer["error"].get<std::string>();
         }
         if (!refused.empty())
             return refused;

@@ -24,8 +24,8 @@ struct ScenarioStep {
 };
 
 struct Scenario {
-    std::string port;     // empty: the command line's
-    double period = 1.0;  // seconds between ticks
+    std::string port;                // empty: the command line's
+    double period = 1.0;             // seconds between ticks
     std::vector<ScenarioStep> steps; // in time order
 };
 

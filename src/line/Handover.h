@@ -33,7 +33,7 @@ struct WriterJob {
 class RecordObserver {
 public:
     virtual ~RecordObserver() = default;
-    virtual void handedOver(std::uint64_t sequence, std::string_view bytes) = 0; // engine thread
+    virtual void handedOver(std::uint64_t sequence, std::string_view bytes) = 0;    // engine thread
     virtual void left(std::uint64_t sequence, std::string_view bytes, bool ok) = 0; // writer
 };
 
@@ -49,7 +49,7 @@ struct RecordQueue {
     bool stopping = false; // records still queued are dropped; commands still run
     bool ending = false;   // the thread ends once the queue is empty
     std::uint64_t droppedAtStop = 0;
-    std::function<void()> drained; // writer thread, under the lock: the last record has left
+    std::function<void()> drained;      // writer thread, under the lock: the last record has left
     RecordObserver* observer = nullptr; // set and read under the lock
 };
 

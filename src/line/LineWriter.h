@@ -67,8 +67,8 @@ private:
     // Spacing asked for since the last record was handed over; only the caller's thread
     // touches it, and it crosses inside the next record.
     std::chrono::milliseconds nextGap{0};
-    std::uint64_t submitted = 0;           // caller's thread only
-    RecordObserver* observer = nullptr;    // caller's copy of queue.observer
+    std::uint64_t submitted = 0;        // caller's thread only
+    RecordObserver* observer = nullptr; // caller's copy of queue.observer
     WriterClock::TimePoint lastEnd{};   // writer thread only
     std::atomic<bool> finishing{false}; // a spacing under way is cut short
     std::thread thread;

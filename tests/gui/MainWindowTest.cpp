@@ -1,7 +1,7 @@
 // The main window's wiring on real widgets and a pseudo-terminal: each control reaches its
 // handler and the engine, each output reaches its widget. The rules are the core's tests.
-#include "formats/AviationRecord.h"
 #include "control/ControlProtocol.h"
+#include "formats/AviationRecord.h"
 #include "gui/MainWindowRig.h"
 
 namespace {

@@ -33,8 +33,8 @@ TEST(Control, EachCommandReachesTheEngine) {
         {R"({"cmd":"set","xte":-0.5,"track":365.25,"speed":600,"course":false,"heading":false})",
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
              const SimulatorValues& v = e.simulator().values();
-             return v.xteMode == XteMode::Value && v.xteValue == -0.5f &&
-                    v.trackTenths == 52.0f && v.speed == 500.0f && !v.courseOn && !v.headingOn;
+             return v.xteMode == XteMode::Value && v.xteValue == -0.5f && v.trackTenths == 52.0f &&
+                    v.speed == 500.0f && !v.courseOn && !v.headingOn;
          }},
         {R"({"cmd":"set","xte_mode":"centre","format":"aviation","period":0.25})",
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
@@ -57,8 +57,8 @@ TEST(Control, EachCommandReachesTheEngine) {
         {R"({"cmd":"replay","file":")" + file + R"(","trigger":"gprmc","records":3,"loop":true})",
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
              return e.replay().isOpen() && e.runLoop().page() == Page::File &&
-                    e.replay().triggerText() == "GPRMC" && e.replay().recordsPerTickSetting() == 3 &&
-                    e.replay().loops();
+                    e.replay().triggerText() == "GPRMC" &&
+                    e.replay().recordsPerTickSetting() == 3 && e.replay().loops();
          }},
         {R"({"cmd":"replay_stop"})",
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
@@ -139,8 +139,8 @@ TEST(Control, HelloAndStatusAnswerWithTheirFields) {
                                      "version":"1.0","protocol":1})"));
     rig.ask(R"({"cmd":"set","xte":0.1,"format":"nmea-v2"})");
     const json status = rig.ask(R"({"id":2,"cmd":"status"})");
-    for (const char* field : {"port", "device", "open", "baud", "sent", "dropped", "load",
-                              "paused", "format", "values", "faults"})
+    for (const char* field : {"port", "device", "open", "baud", "sent", "dropped", "load", "paused",
+                              "format", "values", "faults"})
         EXPECT_TRUE(status.contains(field)) << field;
     EXPECT_EQ(status["port"], "COM1:");
     EXPECT_EQ(status["format"], "nmea-v2");
@@ -229,18 +229,21 @@ TEST(ControlServer, FiftyClientsEachGetTheirAnswersAndTheRecords) {
         fds.push_back(rig.connect());
     for (int i = 0; i < 50; ++i)
         ServerRig::send(fds[static_cast<std::size_t>(i)],
-                        R"({"id":)" + std::to_string(i) + R"(,"cmd":"subscribe","what":"records"})" + "\n");
+                        R"({"id":)" + std::to_string(i) +
+                            R"(,"cmd":"subscribe","what":"records"})" + "\n");
     rig.pump();
     rig.tick();
     EXPECT_EQ(rig.server.clientCount(), 50u);
     for (int i = 0; i < 50; ++i) {
         const auto got = ServerRig::lines(fds[static_cast<std::size_t>(i)]);
         ASSERT_EQ(got.size(), 3u) << i;
-        EXPECT_EQ(json::parse(got[0]), json::parse(R"({"id":)" + std::to_string(i) + R"(,"ok":true})"));
+        EXPECT_EQ(json::parse(got[0]),
+                  json::parse(R"({"id":)" + std::to_string(i) + R"(,"ok":true})"));
         std::vector<std::string> kinds;
         for (std::size_t k = 1; k < got.size(); ++k) {
             const json ev = json::parse(got[k]);
-            kinds.push_back(ev["event"].get<std::string>() + " " + ev["text"].get<std::string>().substr(0, 6));
+            kinds.push_back(ev["event"].get<std::string>() + " " +
+                            ev["text"].get<std::string>().substr(0, 6));
         }
         EXPECT_EQ(kinds, (std::vector<std::string>{"record $GPRMB", "left $GPRMB"}));
     }
@@ -262,7 +265,8 @@ TEST(ControlServer, AnOverlongLineOrAClientThatNeverReadsIsDisconnected) {
     ::send(overlong, megabyte.data(), megabyte.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     std::string flood;
     for (int i = 0; i < 2000; ++i)
-        flood += R"({"cmd":"status"})" "\n";
+        flood += R"({"cmd":"status"})"
+                 "\n";
     ::send(deaf, flood.data(), flood.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     rig.pump();
     const auto refused = ServerRig::lines(overlong);
@@ -271,7 +275,8 @@ TEST(ControlServer, AnOverlongLineOrAClientThatNeverReadsIsDisconnected) {
     EXPECT_EQ(refused.back(), "EOF");
     EXPECT_EQ(rig.server.clientCount(), 1u);
 
-    ServerRig::send(good, R"({"id":1,"cmd":"set","speed":20,"heading":true})" "\n");
+    ServerRig::send(good, R"({"id":1,"cmd":"set","speed":20,"heading":true})"
+                          "\n");
     rig.pump();
     EXPECT_EQ(ServerRig::lines(good), std::vector<std::string>{R"({"id":1,"ok":true,"tick":1})"});
     rig.tick();
