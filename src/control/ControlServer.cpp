@@ -239,14 +239,14 @@ void ControlServer::read(Client& c) {
                 continue;
             const bool wasRecords = c.state.records;
             queue(c, protocol.handle(line, c.state));
+            if (gone())
+                return; // the answer overran the bound
             if (c.state.records != wasRecords) {
                 bool any = false;
                 for (const auto& [f, other] : clients)
                     any = any || other.state.records;
                 recordSubscribers = any;
             }
-            if (gone())
-                return; // the answer overran the bound
         }
         c.in.erase(0, start);
         if (c.in.size() > MaxLine) {
