@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <utility>
@@ -351,8 +352,9 @@ template <std::size_t N> int rowOf(const json& v, const std::array<double, N>& r
 
 std::optional<std::int32_t> wholeOf(const json& v, long long lo, long long hi) {
     const auto n = numberOrText(v);
-    if (!n || *n != static_cast<double>(static_cast<long long>(*n)) ||
-        *n < static_cast<double>(lo) || *n > static_cast<double>(hi))
+    // The range first: a cast of a number beyond it is undefined.
+    if (!n || !(*n >= static_cast<double>(lo) && *n <= static_cast<double>(hi)) ||
+        *n != std::trunc(*n))
         return std::nullopt;
     return static_cast<std::int32_t>(*n);
 }

@@ -110,6 +110,8 @@ TEST(Control, RefusalsSayWhyAndChangeNothing) {
         {R"({"id":7,"cmd":"replay","file":"a.nmea","records":101})", "'101' is not a whole number in 1..100"},
         {R"({"id":7,"cmd":"coupler","command":"course-gain","value":3})", "'3' is not 1.25, 2.50, 5.00 or 10.0"},
         {R"({"id":7,"cmd":"coupler","compatibility":true,"command":"max-time","value":5})", "Not Implimented except for Camlinks"},
+        {R"({"id":7,"cmd":"coupler","command":"offset","value":1e300})", "'1e+300' is not a whole number of counts"},
+        {R"({"id":7,"cmd":"coupler","command":"max-angle","value":"4.5"})", "'4.5' is not a whole number in 0..90"},
         {R"({"id":7,"cmd":"coupler","command":"warp","value":1})", "unknown coupler command 'warp'"},
         {R"({"id":7,"cmd":"subscribe","what":"everything"})", "'what' must be records or readouts"},
         {R"({"id":7,"cmd":"launch"})", "unknown command 'launch'"},
