@@ -289,6 +289,27 @@ TEST(ControlServer, AnOverlongLineOrAClientThatNeverReadsIsDisconnected) {
         ::close(fd);
 }
 
+// A read-outs subscriber gets the File page's read-outs after each tick of a replay.
+TEST(ControlServer, ReadOutsFollowEachTickOfAReplay) {
+    ServerRig rig;
+    const int fd = rig.connect();
+    ServerRig::send(fd, R"({"id":1,"cmd":"subscribe","what":"readouts"})"
+                        "\n"
+                        R"({"id":2,"cmd":"replay","file":")" TARROW_TEST_DATA_DIR
+                        R"(/playback/groups_lf.nmea"})"
+                        "\n");
+    rig.pump();
+    rig.tick();
+    const auto got = ServerRig::lines(fd);
+    ASSERT_EQ(got.size(), 3u);
+    const json readouts = json::parse(got[2]);
+    EXPECT_EQ(readouts["event"], "readouts");
+    EXPECT_EQ(readouts["tick"], 1);
+    EXPECT_EQ(readouts["range"], rig.e.replay().readouts().text(Readout::Range));
+    EXPECT_FALSE(readouts["range"].get<std::string>().empty());
+    ::close(fd);
+}
+
 // ---- scenarios
 
 TEST(Scenario, AWrongStepIsRefusedWithItsLine) {
