@@ -42,7 +42,9 @@ int StatusBarHeight(const QFontMetrics& metrics) { return std::max(19, metrics.h
 
 TMainWin::TMainWin(Emulator& e, QWidget* parent)
     : QMainWindow(parent), emulator(e), form(std::make_unique<Ui::TMainWin>()),
-      fileWindow(*form, RunQtOpenDialog) {
+      fileWindow(*form, [this](const std::string& filter, int index) {
+          return RunQtOpenDialog(filter, index, openFolder);
+      }) {
     form->setupUi(this);
     Ui::TMainWin& ui = *form;
 
@@ -142,53 +144,58 @@ void TMainWin::setUpStatusBar() {
     QStatusBar* bar = form->StatusBar1;
     bar->setFixedHeight(StatusBarHeight(bar->fontMetrics()));
     bar->setSizeGripEnabled(true);
-    const auto field = [bar](const char* name, int stretch) {
-        auto* label = new QLabel(bar);
+    const auto field = [bar](const char* name) {
+        auto* label = new StatusField(bar);
         label->setObjectName(name);
-        bar->addPermanentWidget(label, stretch);
+        bar->addPermanentWidget(label, 0);
         return label;
     };
-    status = {field("StatusPort", 1),
-              field("StatusBaud", 0),
-              field("StatusSent", 0),
-              field("StatusDropped", 0),
-              field("StatusLoad", 0),
-              nullptr,
-              nullptr};
+    // The port's field takes the room the others leave; short of it, the device's path is
+    // elided in its middle, so the port's name and state always show.
+    status.port = new StatusField(bar);
+    status.port->setObjectName("StatusPort");
+    bar->addPermanentWidget(status.port, 1);
+    status.baud = field("StatusBaud");
+    status.sent = field("StatusSent");
+    status.dropped = field("StatusDropped");
+    status.load = field("StatusLoad");
     // Faults stand first, white on red: records that are wrong on purpose must not pass for
-    // the real thing. The port's field gives way first; a long list is cut at the right
-    // (the tooltip holds it whole) rather than widening the window.
-    status.port->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    status.faults = new QLabel(bar);
+    // the real thing. Short of room they read "FAULTS ON", the list in the tool tip.
+    status.faults = new StatusField(bar);
     status.faults->setObjectName("StatusFaults");
     status.faults->setStyleSheet("QLabel { background: #c00000; color: white; font-weight: bold; "
                                  "padding: 0 4px; }");
-    status.faults->setMinimumWidth(status.faults->fontMetrics().horizontalAdvance("FAULTS ON") +
-                                   16);
     bar->insertPermanentWidget(0, status.faults, 0);
     status.faults->hide();
-    status.liveTime = new QLabel(bar);
+    status.liveTime = new StatusField(bar);
     status.liveTime->setObjectName("StatusLiveTime");
     bar->insertPermanentWidget(1, status.liveTime, 0);
     status.liveTime->hide();
 }
 
-void TMainWin::refreshStatus() {
-    const LineStatusTexts t = StatusTexts(emulator.lineStatus());
-    status.port->setText(QString::fromStdString(t.port));
-    status.port->setToolTip(status.port->text());
-    status.baud->setText(QString::fromStdString(t.baud));
-    status.sent->setText(QString::fromStdString(t.sent));
-    status.dropped->setText(QString::fromStdString(t.dropped));
-    status.load->setText(QString::fromStdString(t.load));
-    status.faults->setText(QString::fromStdString(t.faults));
-    status.faults->setToolTip(status.faults->text());
+void TMainWin::refreshStatus() { showStatus(StatusTexts(emulator.lineStatus())); }
+
+void TMainWin::showStatus(const LineStatusTexts& t) {
+    const auto qs = [](const std::string& text) { return QString::fromStdString(text); };
+    status.port->setParts(qs(t.portName + " "), qs(t.portDevice), qs(" " + t.portState));
+    // Short of room, each counter keeps its number and shortens its word.
+    const auto field = [&qs](StatusField* f, const std::string& text, const char* word,
+                             const char* shortWord) {
+        const QString whole = qs(text);
+        f->setTexts(whole, QString(whole).replace(word, shortWord));
+    };
+    field(status.baud, t.baud, " baud", " Bd");
+    field(status.sent, t.sent, " bytes", " B");
+    field(status.dropped, t.dropped, "Dropped ", "Drop ");
+    field(status.load, t.load, "Load ", "");
+    const QString faults = qs(t.faults);
+    status.faults->setTexts(faults, "FAULTS ON");
     status.faults->setVisible(!t.faults.empty());
     const QString title = QStringLiteral(" — FAULTS ON");
     if (t.faults.empty() == windowTitle().endsWith(title))
         setWindowTitle(t.faults.empty() ? windowTitle().chopped(title.size())
                                         : windowTitle() + title);
-    status.liveTime->setText(QString::fromStdString(t.time));
+    field(status.liveTime, t.time, "Live time", "UTC");
     status.liveTime->setVisible(!t.time.empty());
 }
 

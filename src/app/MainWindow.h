@@ -8,7 +8,9 @@
 
 #include "app/QtFilePageWindow.h"
 #include "app/QtSimulatorWindow.h"
+#include "app/StatusField.h"
 #include "app/TerminalWidget.h"
+#include "engine/LineStatus.h"
 #include "pages/FilePage.h"
 #include "pages/SimulatorPage.h"
 
@@ -36,6 +38,7 @@ public:
     QtFilePageWindow::OpenDialog& openDialog() { return fileWindow.openDialog; }
     // Timer1: fires when the run loop asks to be served next; stopping it stops the ticks.
     QTimer& timer1() { return Timer1; }
+    QTimer& statusRefresh() { return statusTimer; }
     SimulatorPage& simulatorPage() { return *simulatorLogic; }
     FilePage& filePage() { return *fileLogic; }
     // The Calibrate and Serial Port dialogs that the Edit and Setup menus show.
@@ -56,6 +59,8 @@ public slots:
     void refreshStatus();
 
 public:
+    // The status bar's fields set to these texts.
+    void showStatus(const LineStatusTexts& texts);
     // The terminal's context menu: Copy, Select All, Save As…
     QMenu* terminalMenu();
     // Writes the records the terminal shows, one a line, to `path`; false when it cannot.
@@ -94,19 +99,21 @@ private:
     std::unique_ptr<TerminalWidget> terminalView;
     std::unique_ptr<QtSimulatorWindow> simulatorWindow;
     QtFilePageWindow fileWindow;
+    QString openFolder; // where File -> Open starts; empty: the samples
     std::unique_ptr<SimulatorPage> simulatorLogic;
     std::unique_ptr<FilePage> fileLogic;
     QTimer Timer1;
     std::function<void()> served;
     QTimer statusTimer;
     struct StatusFields {
-        QLabel* port;
-        QLabel* baud;
-        QLabel* sent;
-        QLabel* dropped;
-        QLabel* load;
-        QLabel* faults;   // shown only while a fault is on, in red
-        QLabel* liveTime; // shown only while live time is on
+        StatusField* port; // the device's path elided in its middle when short of room
+        StatusField* baud;
+        StatusField* sent;
+        StatusField* dropped;
+        StatusField* load;
+        StatusField*
+            faults; // shown only while a fault is on, in red; the list only when there is room
+        StatusField* liveTime; // shown only while live time is on
     } status{};
     struct EditHandlers {
         std::function<void()> exit;

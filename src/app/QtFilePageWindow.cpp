@@ -1,7 +1,10 @@
 #include "app/QtFilePageWindow.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "ui_MainWindow.h"
 
@@ -89,27 +92,45 @@ QStringList QtNameFilters(const std::string& filter) {
         patterns.replace(';', ' ');
         if (patterns.split(' ', Qt::SkipEmptyParts).contains("*.*"))
             patterns = "*";
+        // Recordings are text too, named for what they hold: the default filter lists them.
+        if (patterns.split(' ', Qt::SkipEmptyParts).contains("*.txt"))
+            patterns += " *.nmea *.avi";
         filters << parts[i] + " (" + patterns + ")";
     }
     return filters;
 }
 
-std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter, int filterIndex) {
+QString SamplesFolder() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    for (const QString& place : {QDir(appDir).filePath("../share/tarrow/samples"),
+                                 QStringLiteral(TARROW_SAMPLES_SOURCE_DIR)})
+        if (QFileInfo(place).isDir())
+            return QDir::cleanPath(place);
+    return QDir::homePath();
+}
+
+std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter, int filterIndex,
+                                            const QString& folder) {
     const QStringList filters = QtNameFilters(filter);
     auto dialog = std::make_unique<QFileDialog>(nullptr, QObject::tr("Open"));
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setOption(QFileDialog::ReadOnly, true);
     // The pattern each filter carries is not shown; the names already say it.
     dialog->setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog->setDirectory(folder.isEmpty() ? SamplesFolder() : folder);
     dialog->setNameFilters(filters);
     if (filterIndex >= 1 && filterIndex <= filters.size())
         dialog->selectNameFilter(filters[filterIndex - 1]);
     return dialog;
 }
 
-std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex) {
-    const auto dialog = MakeOpenDialog(filter, filterIndex);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex,
+                                           QString& folder) {
+    const auto dialog = MakeOpenDialog(filter, filterIndex, folder);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    // Opened or not, the next time starts where the user was.
+    folder = dialog->directory().absolutePath();
+    if (!accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     return dialog->selectedFiles().first().toStdString();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -51,9 +52,14 @@ private:
     Ui::TMainWin& ui;
 };
 
-// The platform's open-file dialog for an existing file; "name|pattern|..." filters.
-std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex);
+// The platform's open-file dialog for an existing file; "name|pattern|..." filters. It starts
+// in `folder` (the samples when empty) and leaves there the folder the user was last in.
+std::optional<std::string> RunQtOpenDialog(const std::string& filter, int filterIndex,
+                                           QString& folder);
+// The recordings installed beside the program, else the source tree's, else the home folder.
+QString SamplesFolder();
 // Those filters as the dialog takes them: each name as it stands, then its patterns.
 QStringList QtNameFilters(const std::string& filter);
 // The dialog RunQtOpenDialog runs, with those filters and the given one selected.
-std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter, int filterIndex);
+std::unique_ptr<QFileDialog> MakeOpenDialog(const std::string& filter, int filterIndex,
+                                            const QString& folder = {});

@@ -2,10 +2,10 @@
 
 LineStatusTexts StatusTexts(const LineStatus& s) {
     LineStatusTexts t;
-    t.port = s.portName + " " + (s.detail.empty() ? s.device : s.detail) +
-             (!s.open  ? " not open"
-              : s.lost ? " lost"
-                       : " open");
+    t.portName = s.portName;
+    t.portDevice = s.detail.empty() ? s.device : s.detail;
+    t.portState = !s.open ? "not open" : s.lost ? "lost" : "open";
+    t.port = t.portName + " " + t.portDevice + " " + t.portState;
     t.baud = s.open && s.baud != 0 ? std::to_string(s.baud) + " baud" : "no baud rate";
     t.sent = "Sent " + std::to_string(s.bytesSent) + " bytes";
     t.dropped = "Dropped " + std::to_string(s.recordsDropped);

@@ -21,6 +21,8 @@ struct LineStatus {
 // The texts of the status bar's fields, in the order they stand.
 struct LineStatusTexts {
     std::string port, baud, sent, dropped, load;
+    // The port's text in its three parts: "COM1:", the device, "not open".
+    std::string portName, portDevice, portState;
     std::string faults; // empty while no fault is on
     std::string time;   // "Live time" or empty
 };

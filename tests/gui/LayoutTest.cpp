@@ -113,6 +113,66 @@ private slots:
                 QCOMPARE(problems(dialog), QString());
         }
     }
+
+    // At the opening size the status bar's longest texts show whole, but for the middle of a
+    // device's name and the counters' words, which give way, and the fault list, which the
+    // tool tip holds.
+    void statusBarLongestTexts() {
+        LineStatusTexts longest;
+        longest.baud = "19200 baud";
+        longest.sent = "Sent 99999999 bytes"; // two and a half days at 4800 baud
+        longest.dropped = "Dropped 9999";
+        longest.load = "Load 100%";
+        longest.faults = "FAULTS ON: checksum:5, garbage:10, silence:10/60";
+        longest.time = "Live time";
+        const std::pair<std::string, std::string> ports[] = {
+            {"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1234567-if00-port0", "not open"},
+            {"127.0.0.1:10110, 100 clients", "open"},
+            {"virtual /run/user/1000/tarrow/COM1", "lost"}};
+        for (const auto& [device, state] : ports) {
+            MainWindowRig rig;
+            rig.window->statusRefresh().stop();
+            const int width = rig.window->width();
+            longest.portName = "COM4:";
+            longest.portDevice = device;
+            longest.portState = state;
+            rig.window->showStatus(longest);
+            QCOMPARE(problems(rig.window.get()), QString());
+            // Larger fonts widen the window as they must; the usual ones keep it as it opened.
+            QVERIFY(rig.window->fontMetrics().height() > 14 || rig.window->width() == width);
+            for (const QLabel* label : rig.ui().StatusBar1->findChildren<QLabel*>()) {
+                if (!label->isVisible())
+                    continue;
+                const QString shown = label->text();
+                QVERIFY2(label->contentsRect().width() >=
+                             label->fontMetrics().horizontalAdvance(shown),
+                         qPrintable(shown + " is cut"));
+            }
+            const QString port = rig.window->findChild<QLabel*>("StatusPort")->text();
+            QVERIFY2(port.startsWith("COM4: ") &&
+                         port.endsWith(QString::fromStdString(" " + state)),
+                     qPrintable(port));
+            const QString faults = rig.window->findChild<QLabel*>("StatusFaults")->text();
+            QVERIFY2(faults == QString::fromStdString(longest.faults) || faults == "FAULTS ON",
+                     qPrintable(faults));
+        }
+        // Without faults the usual device's name shows whole.
+        MainWindowRig rig;
+        rig.window->statusRefresh().stop();
+        LineStatusTexts usual = longest;
+        usual.portDevice = "/dev/ttyUSB0";
+        usual.baud = "4800 baud";
+        usual.sent = "Sent 123456 bytes";
+        usual.dropped = "Dropped 0";
+        usual.load = "Load 28%";
+        usual.faults.clear();
+        usual.time.clear();
+        rig.window->showStatus(usual);
+        QCOMPARE(problems(rig.window.get()), QString());
+        if (rig.window->fontMetrics().height() <= 14)
+            QCOMPARE(rig.window->findChild<QLabel*>("StatusPort")->text(),
+                     QString::fromStdString("COM4: /dev/ttyUSB0 " + usual.portState));
+    }
 };
 
 QTEST_MAIN(LayoutTest)

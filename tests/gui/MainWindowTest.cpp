@@ -9,12 +9,14 @@ const std::string Rmb = "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,12
 const std::string Rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F";
 const std::string FirstTick = Rmb + "\r\n" + Rmc + "\r\n";
 
-// The status bar's fields, each followed by "|".
+// The status bar's fields, each followed by "|"; whole, as their tool tips hold them.
 QString statusBar(MainWindowRig& rig) {
     rig.window->refreshStatus();
     QString texts;
-    for (const QLabel* label : rig.ui().StatusBar1->findChildren<QLabel*>())
-        texts += label->text() + "|";
+    for (const QLabel* label : rig.ui().StatusBar1->findChildren<QLabel*>()) {
+        const auto* field = dynamic_cast<const StatusField*>(label);
+        texts += (field ? field->wholeText() : label->text()) + "|";
+    }
     return texts;
 }
 
@@ -191,16 +193,35 @@ private slots:
         QCOMPARE(rig.box.shown.size(), std::size_t{2});
     }
 
-    // The filters read as the page names them; "All files" lists files without a dot too.
+    // The filters read as the page names them; the first lists the recordings too, "All
+    // files" files without a dot. The first time the dialog shows the samples; afterwards the
+    // folder it is given.
     void openDialogFilters() {
         const auto dialog = MakeOpenDialog(FilePage::OpenDialogFilter, 1);
         dialog->setOption(QFileDialog::DontUseNativeDialog, true);
         const auto* model = dialog->findChild<QFileSystemModel*>();
-        QCOMPARE(dialog->findChild<QComboBox*>("fileTypeCombo")->itemText(1),
-                 QString("All files (*.*)"));
-        QCOMPARE(model->nameFilters(), QStringList{"*.txt"});
+        const auto* combo = dialog->findChild<QComboBox*>("fileTypeCombo");
+        QCOMPARE(combo->itemText(0), QString("Text files (*.txt)"));
+        QCOMPARE(combo->itemText(1), QString("All files (*.*)"));
+        const auto listed = [&] {
+            const QModelIndex root = model->index(dialog->directory().absolutePath());
+            QStringList names;
+            for (int row = 0; row < model->rowCount(root); ++row)
+                if (!model->isDir(model->index(row, 0, root)))
+                    names << model->index(row, 0, root).data().toString();
+            names.sort();
+            return names;
+        };
+        dialog->show();
+        QTRY_COMPARE(listed(), QStringList({"approach.avi", "approach.nmea"}));
         dialog->selectNameFilter(QtNameFilters(FilePage::OpenDialogFilter)[1]);
         QCOMPARE(model->nameFilters(), QStringList{"*"});
+        dialog->hide();
+        QTemporaryDir elsewhere;
+        QCOMPARE(MakeOpenDialog(FilePage::OpenDialogFilter, 1, elsewhere.path())
+                     ->directory()
+                     .absolutePath(),
+                 QDir(elsewhere.path()).absolutePath());
     }
 
     // As many lines as the terminal's height holds, rows LineHeight apart, unscrolled; a record
