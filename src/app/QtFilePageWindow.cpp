@@ -92,8 +92,9 @@ QStringList QtNameFilters(const std::string& filter) {
         patterns.replace(';', ' ');
         if (patterns.split(' ', Qt::SkipEmptyParts).contains("*.*"))
             patterns = "*";
-        // Recordings are text too, named for what they hold: the default filter lists them.
-        if (patterns.split(' ', Qt::SkipEmptyParts).contains("*.txt"))
+        // Recordings are text too, named for what they hold: the plain text filter, the
+        // default, lists them as well.
+        if (patterns == "*.txt")
             patterns += " *.nmea *.avi";
         filters << parts[i] + " (" + patterns + ")";
     }

@@ -275,7 +275,7 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     // reported after parsing.
     coupler->require_subcommand(0, 1);
     coupler->add_flag("--compatibility", o.compatibility,
-                      "The layout of couplers from before June 2003");
+                      "The older coupler layout (the Calibrate dialog's Compatibility Mode)");
     std::string couplerValue;
     const auto action = [&](const char* name, CouplerAction a, const char* value,
                             const char* help) {
