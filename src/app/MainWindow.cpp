@@ -170,6 +170,7 @@ void TMainWin::setUpStatusBar() {
     status.liveTime = new StatusField(bar);
     status.liveTime->setObjectName("StatusLiveTime");
     bar->insertPermanentWidget(1, status.liveTime, 0);
+    bar->installEventFilter(this); // its width decides how the fields fit
     status.liveTime->hide();
 }
 
@@ -190,13 +191,52 @@ void TMainWin::showStatus(const LineStatusTexts& t) {
     field(status.load, t.load, "Load ", "");
     const QString faults = qs(t.faults);
     status.faults->setTexts(faults, "FAULTS ON");
+    field(status.liveTime, t.time, "Live time", "UTC");
+    // Fitted before they show: showing a field lays the window out at once, and a window that
+    // grew for a moment stays grown.
+    fitStatus();
     status.faults->setVisible(!t.faults.empty());
+    status.liveTime->setVisible(!t.time.empty());
     const QString title = QStringLiteral(" — FAULTS ON");
     if (t.faults.empty() == windowTitle().endsWith(title))
         setWindowTitle(t.faults.empty() ? windowTitle().chopped(title.size())
                                         : windowTitle() + title);
-    field(status.liveTime, t.time, "Live time", "UTC");
-    status.liveTime->setVisible(!t.time.empty());
+}
+
+void TMainWin::fitStatus() {
+    // Short of room the counters shorten their words, then the fault list goes to its tool
+    // tip, and last the port's device may shrink to an ellipsis; it takes what is left,
+    // elided in its middle.
+    QStatusBar* bar = form->StatusBar1;
+    // From the fields' own hints: the layout's are cached until it runs again.
+    // The fault and live time fields count when they have a text, shown yet or not.
+    const auto fits = [this, bar] {
+        const int spacing = std::max(0, bar->layout()->spacing());
+        int needed = 3 * spacing; // what the bar puts around its fields
+        for (const QWidget* w : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w == status.faults || w == status.liveTime
+                    ? !static_cast<const StatusField*>(w)->wholeText().isEmpty()
+                    : !w->isHidden())
+                needed += std::max(w->minimumSizeHint().width(),
+                                   w->sizeHint().width() * !qobject_cast<const QLabel*>(w)) +
+                          spacing;
+        return needed <= bar->width();
+    };
+    StatusField* const counters[] = {status.baud, status.sent, status.dropped, status.load,
+                                     status.liveTime};
+    for (StatusField* f : counters)
+        f->setShort(false);
+    status.faults->setShort(false);
+    status.port->setShort(false);
+    if (fits())
+        return;
+    for (StatusField* f : counters)
+        f->setShort(true);
+    if (fits())
+        return;
+    status.faults->setShort(true);
+    if (!fits())
+        status.port->setShort(true);
 }
 
 void TMainWin::wireFilePage() {
@@ -469,6 +509,8 @@ void TMainWin::resizeEvent(QResizeEvent* event) {
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == form->StatusBar1 && event->type() == QEvent::Resize)
+        fitStatus();
     // An edit would take Ctrl+X as Cut; in this window it is Exit, wherever the focus is.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);

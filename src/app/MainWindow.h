@@ -88,6 +88,7 @@ private:
     void fitRightColumn();
     void fitTerminalToRecords();
     void setUpStatusBar();
+    void fitStatus();
     void wireSimulatorPage();
     void wireFilePage();
     // Runs `exit` when the edit is clicked or loses the focus to another control, and

@@ -65,11 +65,13 @@ const std::pair<const char*, const char*> VirtualChoices[] = {
 };
 
 // "present" or "absent" for a path; virtual entries are made by the program itself.
-QString presence(const std::string& device) {
+QString presence(const std::filesystem::path& root, const std::string& device) {
     if (VirtualKindOf(device) != VirtualKind::None)
         return "virtual";
     std::error_code ec;
-    return std::filesystem::exists(device, ec) ? "present" : "absent";
+    return std::filesystem::exists(root / std::filesystem::path(device).relative_path(), ec)
+               ? "present"
+               : "absent";
 }
 } // namespace
 
@@ -82,7 +84,7 @@ std::string TFRM_SerialPort::chosenDevice() const {
 }
 
 void TFRM_SerialPort::refreshDevices() {
-    std::vector<SerialDeviceInfo> now = DiscoverSerialDevices();
+    std::vector<SerialDeviceInfo> now = DiscoverSerialDevices(deviceRoot);
     const bool changed = now.size() != found.size() ||
                          !std::equal(now.begin(), now.end(), found.begin(),
                                      [](const auto& a, const auto& b) { return a.path == b.path; });
@@ -92,7 +94,8 @@ void TFRM_SerialPort::refreshDevices() {
         const char* name = SerialLink::PortNames[static_cast<std::size_t>(port)];
         const std::string device = emulator.settings().devicePath(name);
         labels[port]->setText(
-            QString("%1 %2 (%3)").arg(name, QString::fromStdString(device), presence(device)));
+            QString("%1 %2 (%3)")
+                .arg(name, QString::fromStdString(device), presence(deviceRoot, device)));
     }
     if (changed && ports->checkedId() >= 0) {
         const QString typed = form->DeviceChoice->currentText();

@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <QTimer>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,8 @@ public:
     // Looks for devices again and shows what each port opens; also every second while shown,
     // so an adapter plugged in or pulled out appears or vanishes.
     void refreshDevices();
+    // Where devices are looked for: "/" but for pictures of a machine without any.
+    void setDeviceRoot(std::filesystem::path root) { deviceRoot = std::move(root); }
 
 public slots:
     void FormShow();
@@ -61,4 +64,5 @@ private:
     bool showing = false;
     QTimer rescan;
     std::vector<SerialDeviceInfo> found;
+    std::filesystem::path deviceRoot = "/";
 };

@@ -21,24 +21,32 @@ void StatusField::set(const QString& h, const QString& m, const QString& t, cons
     fit();
 }
 
+void StatusField::setShort(bool on) {
+    if (on == isShort)
+        return;
+    isShort = on;
+    updateGeometry();
+    fit();
+}
+
 int StatusField::chrome() const {
     return QLabel::sizeHint().width() - fontMetrics().horizontalAdvance(text());
 }
 
 QSize StatusField::sizeHint() const {
-    const QFontMetrics m = fontMetrics();
-    int wanted = m.horizontalAdvance(wholeText());
-    // A long middle asks for no more than a short device name, so that the fields around it
-    // shorten their words before it loses more; the room left over is its stretch.
-    if (!middle.isEmpty())
-        wanted = std::min(wanted, m.horizontalAdvance(head + tail) + 16 * m.averageCharWidth());
-    return {chrome() + wanted, QLabel::sizeHint().height()};
+    return {chrome() + fontMetrics().horizontalAdvance(chosen()), QLabel::sizeHint().height()};
 }
 
 QSize StatusField::minimumSizeHint() const {
+    if (middle.isEmpty())
+        return sizeHint();
+    // At least the name, the state and a few characters of each end of the device; short,
+    // an ellipsis between the name and the state.
     const QFontMetrics m = fontMetrics();
-    const int least = shorter.isEmpty() ? m.horizontalAdvance(head + QChar(0x2026) + tail)
-                                        : m.horizontalAdvance(shorter);
+    const int least =
+        std::min(m.horizontalAdvance(wholeText()),
+                 isShort ? m.horizontalAdvance(head + QChar(0x2026) + tail)
+                         : m.horizontalAdvance(head + tail) + 8 * m.averageCharWidth());
     return {chrome() + least, QLabel::minimumSizeHint().height()};
 }
 
@@ -48,18 +56,14 @@ void StatusField::resizeEvent(QResizeEvent* event) {
 }
 
 void StatusField::fit() {
+    QString shown = chosen();
     const QFontMetrics m = fontMetrics();
     const int room = width() - chrome();
-    QString shown = wholeText();
-    if (m.horizontalAdvance(shown) > room) {
-        if (!shorter.isEmpty())
-            shown = shorter;
-        else
-            shown = head +
-                    m.elidedText(middle, Qt::ElideMiddle,
-                                 std::max(0, room - m.horizontalAdvance(head + tail))) +
-                    tail;
-    }
+    if (!middle.isEmpty() && m.horizontalAdvance(shown) > room)
+        shown = head +
+                m.elidedText(middle, Qt::ElideMiddle,
+                             std::max(0, room - m.horizontalAdvance(head + tail))) +
+                tail;
     if (shown != text())
         setText(shown);
 }
