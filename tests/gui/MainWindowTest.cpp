@@ -217,11 +217,19 @@ private slots:
         dialog->selectNameFilter(QtNameFilters(FilePage::OpenDialogFilter)[1]);
         QCOMPARE(model->nameFilters(), QStringList{"*"});
         dialog->hide();
+        // Cancelled in another folder, the dialog opens there the next time.
         QTemporaryDir elsewhere;
-        QCOMPARE(MakeOpenDialog(FilePage::OpenDialogFilter, 1, elsewhere.path())
-                     ->directory()
-                     .absolutePath(),
-                 QDir(elsewhere.path()).absolutePath());
+        QTimer::singleShot(0, [&elsewhere] {
+            auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(shown);
+            shown->setDirectory(elsewhere.path());
+            shown->reject();
+        });
+        QString folder;
+        QCOMPARE(RunQtOpenDialog(FilePage::OpenDialogFilter, 1, folder), std::nullopt);
+        QCOMPARE(folder, QDir(elsewhere.path()).absolutePath());
+        QCOMPARE(MakeOpenDialog(FilePage::OpenDialogFilter, 1, folder)->directory().absolutePath(),
+                 folder);
     }
 
     // As many lines as the terminal's height holds, rows LineHeight apart, unscrolled; a record
