@@ -89,8 +89,14 @@ void Port::followFormat(OutputFormat format) {
 }
 
 void Port::setBaud(std::uint8_t baudIndex) {
-    if (!serialLink.SetBaud(baudIndex))
-        messages.show(SerialLink::ConfigureFailed, ErrorCaption, MsgIcon::Error);
+    if (serialLink.SetBaud(baudIndex))
+        return;
+    // With no port open every rate fails; the box says what would open one.
+    std::string text = SerialLink::ConfigureFailed;
+    if (serialLink.portHandle() == InvalidPort)
+        text += std::string("\n") + portName() +
+                " is not open: plug the adapter in, or choose a device in Setup → Serial Port.";
+    messages.show(text, ErrorCaption, MsgIcon::Error);
 }
 
 void Port::reportLateFailures() {

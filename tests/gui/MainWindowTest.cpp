@@ -179,6 +179,12 @@ private slots:
             rig.box.shown.size() == 1 &&
             rig.box.shown[0].text.starts_with("Can't open COM1:\n/nonexistent/ttyUSB0: no such"));
         QVERIFY(statusBar(rig).startsWith("COM1: /nonexistent/ttyUSB0 not open|no baud rate|"));
+        // The rate cannot follow the format on no port; the box says what opens one.
+        press(rig.ui().Format_Aviation);
+        QCOMPARE(rig.box.shown.back().text,
+                 std::string("Unable to configure the serial port\nCOM1: is not open: plug the "
+                             "adapter in, or choose a device in Setup → Serial Port."));
+        rig.box.shown.pop_back();
         if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
             QSKIP("de_DE.UTF-8 locale not installed");
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
