@@ -51,13 +51,26 @@ RunLoop::TimePoint RunLoop::serve(TimePoint now) {
         held = true;
         return now + LineCheck;
     }
+    const UtcTime utc = utcNow();
+    std::optional<UtcTime> stamp;
+    if (faults.settings().liveTime) {
+        TimePoint wait{};
+        stamp = liveTick(now, utc, wait);
+        if (!stamp)
+            return wait;
+    } else {
+        onUtcGrid = false;
+    }
     if (before)
         before(served);
     const std::uint64_t bytesBefore = output.bytesHandedOver();
-    faults.beginTick(simulator.values().format, now, std::chrono::system_clock::now());
+    faults.beginTick(simulator.values().format, now, stamp.value_or(utc));
+    simulator.setFixTime(stamp);
     Timer1Timer(now);
     if (std::exchange(held, false))
         schedule.skipPast(now);
+    if (stamp)
+        followUtcGrid(now, utc, *stamp);
     output.endTick();
     const double bytes = static_cast<double>(output.bytesHandedOver() - bytesBefore);
     // Eight data bits, no parity and one stop bit: ten bits a byte.
@@ -79,8 +92,51 @@ void RunLoop::Timer1Timer(TimePoint now) {
     }
     if (paused)
         return;
-    if (showing == Page::Simulator)
+    if (showing == Page::Simulator) {
         simulator.sendRecords(output);
-    else if (replay.isOpen())
+        simulator.advance(periodSeconds());
+    } else if (replay.isOpen())
         replay.PlaybackTick();
+}
+
+namespace {
+using UtcTime = RunLoop::UtcTime;
+
+// The last multiple of `period` since the epoch at or before `t`.
+UtcTime gridFloor(UtcTime t, std::chrono::nanoseconds period) {
+    const auto since = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch());
+    auto rest = since % period;
+    if (rest.count() < 0)
+        rest += period;
+    return t - std::chrono::duration_cast<UtcTime::duration>(rest);
+}
+} // namespace
+
+std::optional<RunLoop::UtcTime> RunLoop::liveTick(TimePoint now, UtcTime utc, TimePoint& wait) {
+    const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(gridPeriod());
+    if (!onUtcGrid) {
+        // Live time just came on: the first tick waits for the next grid point.
+        onUtcGrid = true;
+        gridNext = gridFloor(utc, period) + period;
+        schedule.restart(now + (gridNext - utc) - gridPeriod(), gridPeriod());
+        wait = schedule.next();
+        return std::nullopt;
+    }
+    if (utc < gridNext && gridNext - utc <= period) {
+        // Woken a little before the second (or the clock stepped back less than a tick).
+        wait = now + std::chrono::duration_cast<Clock::duration>(gridNext - utc);
+        return std::nullopt;
+    }
+    // On time, a little late, or after a clock step of more than a tick: the tick belongs to
+    // the grid point it falls in, so a step neither bursts nor waits.
+    if (utc >= gridNext && utc - gridNext < period)
+        return gridNext;
+    return gridFloor(utc, period);
+}
+
+void RunLoop::followUtcGrid(TimePoint now, UtcTime utc, UtcTime stamp) {
+    const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(schedule.interval());
+    gridNext = gridFloor(stamp, period) + period;
+    schedule.restart(now + std::chrono::duration_cast<Clock::duration>(gridNext - utc) - schedule.interval(),
+                     schedule.interval());
 }

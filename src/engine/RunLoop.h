@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "engine/CommandResult.h"
 #include "line/DeadlineSchedule.h"
@@ -25,6 +26,8 @@ public:
     using TimePoint = DeadlineSchedule::TimePoint;
     // The number of ticks served before this one (before), or with it (after).
     using TickHook = std::function<void(std::uint64_t)>;
+    using UtcTime = std::chrono::system_clock::time_point;
+    using UtcClock = std::function<UtcTime()>;
     // How soon to look again while the line is behind, should no drained call come.
     static constexpr std::chrono::milliseconds LineCheck{50};
 
@@ -55,6 +58,8 @@ public:
     bool started() const { return running; }
     // Hooks a front end runs around every tick (ramps, read-outs); either may be empty.
     void onTick(TickHook before, TickHook after);
+    // The wall clock live time reads; tests put their own in.
+    void setUtcClock(UtcClock clock) { utcNow = std::move(clock); }
 
 private:
     Simulator& simulator;
@@ -73,4 +78,13 @@ private:
     int load = -1;
     std::uint64_t served = 0;
     TickHook before, after;
+    UtcClock utcNow = [] { return std::chrono::system_clock::now(); };
+    // With live time the ticks fall on whole multiples of the period in UTC.
+    bool onUtcGrid = false;
+    UtcTime gridNext{}; // the UTC instant the next tick belongs to
+
+    // The UTC instant the due tick belongs to, or nothing while it is not yet due there.
+    std::optional<UtcTime> liveTick(TimePoint now, UtcTime utc, TimePoint& wait);
+    Clock::duration gridPeriod() const { return intervalPending ? pendingPeriod : schedule.interval(); }
+    void followUtcGrid(TimePoint now, UtcTime utc, UtcTime stamp);
 };

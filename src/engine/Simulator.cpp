@@ -1,10 +1,12 @@
 #include "engine/Simulator.h"
 
 #include <cmath>
+#include <string>
 
 #include "engine/Port.h"
 #include "engine/TransmitLine.h"
 #include "formats/AviationRecord.h"
+#include "formats/FixSentences.h"
 #include "formats/NmeaSentences.h"
 #include "formats/NumberText.h"
 
@@ -93,4 +95,36 @@ void Simulator::sendRecords(Transmitter& out) const {
         out.TransmitLine(BuildRmbSentence(state).c_str(), 0);
     if (state.headingOn)
         out.TransmitLine(BuildRmcSentence(state).c_str(), 0);
+    if (state.sentences != 0)
+        for (const std::string& s : BuildFixSentences(state, fixTime.value_or(FixedFixTime())))
+            out.TransmitLine(s.c_str(), 0);
+}
+
+void Simulator::setSentences(SentenceSet sentences) {
+    state.sentences = sentences & ((1u << SentenceCount) - 1);
+}
+
+CommandResult Simulator::setPosition(double latitude, double longitude) {
+    if (!std::isfinite(latitude) || !std::isfinite(longitude))
+        return notANumber();
+    if (latitude < -90.0 || latitude > 90.0 || longitude < -180.0 || longitude > 180.0)
+        return CommandResult::Refused(
+            "The latitude must be -90 to 90 and the longitude -180 to 180 degrees", "Error");
+    state.position = {latitude, longitude};
+    state.positionSet = true;
+    return {};
+}
+
+void Simulator::setMoving(bool on) {
+    moving = on;
+    if (on)
+        state.positionSet = true;
+}
+
+void Simulator::advance(double seconds) {
+    if (!moving || state.format == OutputFormat::Aviation)
+        return;
+    constexpr double MetresPerNauticalMile = 1852.0;
+    const double metres = static_cast<double>(state.speed) * MetresPerNauticalMile / 3600.0 * seconds;
+    state.position = MoveAlongGreatCircle(state.position, TrackDegrees(state), metres);
 }

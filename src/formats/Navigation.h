@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "formats/FixSentences.h"
+
 enum class OutputFormat : std::uint8_t { NmeaV2 = 0, NmeaV3 = 1, Aviation = 2 };
 enum class XteMode : std::uint8_t { Left = 0, Centre = 1, Right = 2, Value = 3 };
 
@@ -14,4 +16,9 @@ struct SimulatorValues {
     float trackTenths = 0.0f; // tenths of a degree, whole number in [0, 3600)
     float speed = 150.0f;     // knots, within [0, 500]
     XteMode xteMode = XteMode::Left;
+    // Off unless asked for: the added sentences, and a position of our own instead of the
+    // fixed position texts.
+    SentenceSet sentences = 0;
+    bool positionSet = false;
+    FixPosition position{};
 };

@@ -53,7 +53,7 @@ std::string BuildRmbSentence(const SimulatorValues& values) {
 }
 
 std::string BuildRmcSentence(const SimulatorValues& values) {
-    std::string s = "$GPRMC,115622.34,A,37.45,N,122.67,W,";
+    std::string s = "$GPRMC,115622.34,A," + PositionFields(values) + ',';
     s += FormatFixed(static_cast<double>(values.speed), 1, 5);
     s += ',';
     s += FormatFixed(TrackDegrees(values), 1, 5, true);

@@ -7,6 +7,7 @@
 #include "formats/CouplerSentences.h"
 #include "formats/Echo.h"
 #include "formats/FieldNumber.h"
+#include "formats/FixSentences.h"
 #include "formats/NmeaSentences.h"
 #include "formats/NumberText.h"
 #include "formats/RecordFaults.h"
@@ -147,6 +148,83 @@ TEST(Checksum, AppendedAndRewritten) {
     EXPECT_EQ(s, "$GPRMB,X*3E");
     EXPECT_FALSE(ChecksumPosition("$GPRMB,X*0"));
     EXPECT_EQ(EchoText(" ~\x7f\x80\xff\x02"), " ~\\x7f\\x80\\xff\\x02");
+}
+
+// Every added sentence in the tick's order, in both versions: v3 adds the mode indicator to
+// GLL, VTG, APB, XTE and BWC only. The second row sets a position and time of its own, so
+// the sky, the date and the hemispheres move with them.
+TEST(FixSentences, AllOfThemInBothVersions) {
+    using namespace std::chrono;
+    SimulatorValues startUp = valuesOf(OutputFormat::NmeaV3, XteMode::Left, 0, 0, 150);
+    startUp.sentences = 0x3FF;
+    SimulatorValues south = valuesOf(OutputFormat::NmeaV2, XteMode::Value, -2.5f, 50, 5.5f);
+    south.sentences = 0x3FF;
+    south.positionSet = true;
+    south.position = {-33.8568, 151.2153};
+    const std::tuple<SimulatorValues, system_clock::time_point, std::vector<std::string>> rows[] = {
+        {startUp, FixedFixTime(),
+         {"$GPGGA,115622.34,37.45,N,122.67,W,1,08,0.9,15.0,M,-32.0,M,,*66",
+          "$GPGLL,37.45,N,122.67,W,115622.34,A,A*7A",
+          "$GPVTG,0.0,T,353.0,M,150.0,N,277.8,K,A*28",
+          "$GPZDA,115622.34,06,11,1995,00,00*60",
+          "$GPGSA,A,3,02,05,07,10,13,18,24,29,,,,,1.6,0.9,1.3*39",
+          "$GPGSV,2,1,08,02,16,272,33,05,20,317,34,07,42,002,38,10,69,047,43*77",
+          "$GPGSV,2,2,08,13,84,092,46,18,79,137,45,24,56,182,41,29,29,227,35*7F",
+          "$GPAPB,A,A,1.250,R,N,A,V,8.8,T,BBBB,8.8,T,8.8,T,A*70",
+          "$GPXTE,A,A,1.250,R,N,A*2B",
+          "$GPBWC,115622.34,37.567,N,122.23,W,8.8,T,1.8,M,9.9,N,BBBB,A*6F",
+          "$GPBOD,8.8,T,1.8,M,BBBB,AAAA*4E"}},
+        {south, system_clock::time_point(milliseconds(1709251198250)),
+         {"$GPGGA,235958.25,3351.4080,S,15112.9180,E,1,08,0.9,15.0,M,-32.0,M,,*61",
+          "$GPGLL,3351.4080,S,15112.9180,E,235958.25,A*10",
+          "$GPVTG,5.0,T,358.0,M,5.5,N,10.2,K*76",
+          "$GPZDA,235958.25,29,02,2024,00,00*6C",
+          "$GPGSA,A,3,02,05,07,10,13,18,24,29,,,,,1.6,0.9,1.3*39",
+          "$GPGSV,2,1,08,02,76,150,45,05,51,195,40,07,25,240,35,10,15,285,33*76",
+          "$GPGSV,2,2,08,13,26,330,35,18,51,015,40,24,76,060,45,29,85,105,47*7D",
+          "$GPAPB,A,A,2.500,R,N,A,V,8.8,T,BBBB,8.8,T,8.8,T*1C",
+          "$GPXTE,A,A,2.500,R,N*47",
+          "$GPBWC,235958.25,37.567,N,122.23,W,8.8,T,1.8,M,9.9,N,BBBB*01",
+          "$GPBOD,8.8,T,1.8,M,BBBB,AAAA*4E"}},
+    };
+    for (const auto& [values, time, expected] : rows)
+        EXPECT_EQ(BuildFixSentences(values, time), expected);
+    // $GPRMC carries a set position the same way.
+    EXPECT_EQ(BuildRmcSentence(south),
+              "$GPRMC,115622.34,A,3351.4080,S,15112.9180,E,  5.5,005.0,061195,7.0,E*47");
+    SimulatorValues some = startUp;
+    some.sentences = SentenceBit(Sentence::XTE) | SentenceBit(Sentence::GGA);
+    EXPECT_EQ(BuildFixSentences(some, FixedFixTime()),
+              (std::vector<std::string>{std::get<2>(rows[0])[0], std::get<2>(rows[0])[8]}));
+}
+
+TEST(FixSentences, NamesReadAsASet) {
+    std::string error;
+    EXPECT_EQ(ParseSentenceNames("vtg,GGA,gga", error),
+              SentenceBit(Sentence::GGA) | SentenceBit(Sentence::VTG));
+    EXPECT_EQ(ParseSentenceNames("", error), SentenceSet{0});
+    EXPECT_EQ(SentenceNames(0x3FF), "GGA,GLL,VTG,ZDA,GSA,GSV,APB,XTE,BWC,BOD");
+    for (const char* bad : {"RMC", "GGA,", "GGA,,VTG", "GG"}) {
+        error.clear();
+        EXPECT_FALSE(ParseSentenceNames(bad, error)) << bad;
+        EXPECT_NE(error.find("unknown sentence"), std::string::npos) << bad;
+    }
+}
+
+// Hand-computed on a sphere of 6371008.8 m: one nautical mile is 0.99932' of arc.
+TEST(FixSentences, GreatCircleMovesAndDegreeMinuteFields) {
+    const std::tuple<FixPosition, double, double, const char*> rows[] = {
+        {{0, 0}, 90, 1852, "0000.0000,N,00000.9993,E"},
+        {{37.45, -122.67}, 0, 111120, "3826.9595,N,12240.2000,W"},
+        {{-45, 0}, 180, 1852, "4500.9993,S,00000.0000,E"},
+        {{10, 179.999}, 90, 1000, "1000.0000,N,17959.5121,W"}, // over the date line
+    };
+    for (const auto& [from, track, metres, fields] : rows) {
+        const FixPosition to = MoveAlongGreatCircle(from, track, metres);
+        EXPECT_EQ(LatitudeFields(to.latitude) + ',' + LongitudeFields(to.longitude), fields);
+    }
+    EXPECT_EQ(LatitudeFields(59.999999999), "6000.0000,N"); // minutes carry into degrees
+    EXPECT_EQ(LatitudeFields(-1e-10), "0000.0000,N");       // no south of nothing
 }
 
 // The other faults' bytes are the fault filter's rows.
