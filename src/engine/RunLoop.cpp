@@ -137,6 +137,7 @@ std::optional<RunLoop::UtcTime> RunLoop::liveTick(TimePoint now, UtcTime utc, Ti
 void RunLoop::followUtcGrid(TimePoint now, UtcTime utc, UtcTime stamp) {
     const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(schedule.interval());
     gridNext = gridFloor(stamp, period) + period;
-    schedule.restart(now + std::chrono::duration_cast<Clock::duration>(gridNext - utc) - schedule.interval(),
+    schedule.restart(now + std::chrono::duration_cast<Clock::duration>(gridNext - utc) -
+                         schedule.interval(),
                      schedule.interval());
 }

@@ -85,6 +85,8 @@ private:
 
     // The UTC instant the due tick belongs to, or nothing while it is not yet due there.
     std::optional<UtcTime> liveTick(TimePoint now, UtcTime utc, TimePoint& wait);
-    Clock::duration gridPeriod() const { return intervalPending ? pendingPeriod : schedule.interval(); }
+    Clock::duration gridPeriod() const {
+        return intervalPending ? pendingPeriod : schedule.interval();
+    }
     void followUtcGrid(TimePoint now, UtcTime utc, UtcTime stamp);
 };

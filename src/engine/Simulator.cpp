@@ -125,6 +125,7 @@ void Simulator::advance(double seconds) {
     if (!moving || state.format == OutputFormat::Aviation)
         return;
     constexpr double MetresPerNauticalMile = 1852.0;
-    const double metres = static_cast<double>(state.speed) * MetresPerNauticalMile / 3600.0 * seconds;
+    const double metres =
+        static_cast<double>(state.speed) * MetresPerNauticalMile / 3600.0 * seconds;
     state.position = MoveAlongGreatCircle(state.position, TrackDegrees(state), metres);
 }

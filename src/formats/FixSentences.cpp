@@ -43,7 +43,8 @@ struct InView {
 
 InView satellite(int i, double seconds) {
     const double turn = std::fmod(seconds, OrbitSeconds) / OrbitSeconds;
-    const double elevation = 15.0 + 35.0 * (1.0 + std::sin(i * 0.8 + turn * 2.0 * std::numbers::pi));
+    const double elevation =
+        15.0 + 35.0 * (1.0 + std::sin(i * 0.8 + turn * 2.0 * std::numbers::pi));
     const long azimuth = std::lround(std::fmod(i * 45.0 + 17.0 + turn * 360.0, 360.0)) % 360;
     const int e = static_cast<int>(std::lround(elevation));
     return {Prns[i], e, static_cast<int>(azimuth), 30 + e / 5};
@@ -172,8 +173,7 @@ std::vector<std::string> BuildFixSentences(const SimulatorValues& v,
     const auto has = [&](Sentence s) { return (v.sentences & SentenceBit(s)) != 0; };
     const TimeText time = timeText(fixTime);
     const std::string position = PositionFields(v);
-    const double seconds =
-        std::chrono::duration<double>(fixTime.time_since_epoch()).count();
+    const double seconds = std::chrono::duration<double>(fixTime.time_since_epoch()).count();
     const double track = TrackDegrees(v);
     const double speed = static_cast<double>(v.speed);
     const XteReading xte = EncodeXte(v);
@@ -192,14 +192,13 @@ std::vector<std::string> BuildFixSentences(const SimulatorValues& v,
     // $GPVTG,0.0,T,353.0,M,150.0,N,277.8,K,A*28
     if (has(Sentence::VTG))
         out.push_back(finish("$GPVTG," + oneDecimal(track) + ",T," + oneDecimal(magnetic(track)) +
-                                 ",M," + oneDecimal(speed) + ",N," +
-                                 oneDecimal(speed * 1.852) + ",K",
+                                 ",M," + oneDecimal(speed) + ",N," + oneDecimal(speed * 1.852) +
+                                 ",K",
                              v, true));
     // $GPZDA,115622.34,06,11,1995,00,00*60
     if (has(Sentence::ZDA))
         out.push_back(finish("$GPZDA," + time.clock + ',' + twoDigits(time.day) + ',' +
-                                 twoDigits(time.month) + ',' + std::to_string(time.year) +
-                                 ",00,00",
+                                 twoDigits(time.month) + ',' + std::to_string(time.year) + ",00,00",
                              v, false));
     // $GPGSA,A,3,02,05,07,10,13,18,24,29,,,,,1.6,0.9,1.3*39
     if (has(Sentence::GSA)) {

@@ -124,6 +124,82 @@ TEST(RunLoop, SlowLineStretchesTheTicksAndDropsNothing) {
     EXPECT_EQ(e.writer().counters().recordsDropped.load(), 0u);
 }
 
+// The added sentences follow $GPRMB and $GPRMC in their fixed order; a moving fix leaves from
+// its start and moves on by speed times period each tick (0.1 NM a second east along the
+// equator: 0.09993' of arc on the 6371008.8 m sphere).
+TEST(RunLoop, AddedSentencesFollowAndTheFixMoves) {
+    EngineRig rig;
+    Simulator& sim = rig.e.simulator();
+    sim.setHeading(true);
+    sim.setSentences(SentenceBit(Sentence::BOD) | SentenceBit(Sentence::GLL));
+    for (const auto& [lat, lon] : {std::pair(91.0, 0.0), {0.0, -180.5}, {NAN, 0.0}})
+        EXPECT_FALSE(sim.setPosition(lat, lon).ok) << lat << ',' << lon;
+    EXPECT_FALSE(sim.values().positionSet);
+    ASSERT_TRUE(sim.setPosition(0, 0).ok && sim.setTrack(90).ok && sim.setSpeed(360).ok);
+    sim.setMoving(true);
+    RunLoop& loop = rig.e.runLoop();
+    const char* const east[] = {"00000.0000,E", "00000.0999,E", "00000.1999,E"};
+    for (const char* lon : east) {
+        loop.serve(loop.nextTick());
+        const Writes w = rig.written();
+        ASSERT_EQ(w.size(), 4u);
+        EXPECT_TRUE(w[0].starts_with("$GPRMB,") && w[1].starts_with("$GPRMC,") &&
+                    w[2].starts_with("$GPGLL,") && w[3].starts_with("$GPBOD,"));
+        EXPECT_EQ(w[2].substr(0, 31), std::string("$GPGLL,0000.0000,N,") + lon) << lon;
+    }
+}
+
+// With live time the ticks fall on whole UTC seconds (or multiples of the period) and carry
+// them; a clock step of more than a tick puts the next tick on the new grid at once.
+TEST(RunLoop, LiveTimeKeepsToTheUtcSecond) {
+    EngineRig rig;
+    rig.e.simulator().setCourse(false);
+    rig.e.simulator().setHeading(true);
+    FaultSettings live;
+    live.liveTime = true;
+    rig.e.setFaults(live);
+    RunLoop& loop = rig.e.runLoop();
+    const TimePoint t0 = loop.nextTick();
+    const RunLoop::UtcTime utc0{1767778205070ms}; // 2026-01-07 09:30:05.070 at t0
+    std::chrono::nanoseconds step{};
+    TimePoint now = t0;
+    loop.setUtcClock([&] { return utc0 + (now - t0) + step; });
+    using Ms = std::chrono::milliseconds;
+    // when served (from t0), the clock's step from then on, the time field sent (none: no
+    // tick), the next deadline (from t0)
+    const std::tuple<Ms, Ms, const char*, Ms> rows[] = {
+        {0ms, 0ms, nullptr, 930ms},        // live time just on: waits for the second
+        {929ms, 0ms, nullptr, 930ms},      // woken early
+        {931ms, 0ms, "093006.00", 1930ms}, // a millisecond late, stamped with its second
+        {1930ms, 5500ms, "093012.00", 2430ms}, // 5.5 s forward: no burst
+        {2430ms, -4500ms, "093003.00", 3430ms}, // 10 s back: no wait
+        {3430ms, -4500ms, "093004.00", 4430ms},
+    };
+    for (const auto& [at, newStep, time, next] : rows) {
+        now = t0 + at;
+        step = newStep;
+        loop.serve(now);
+        const Writes w = rig.written();
+        SCOPED_TRACE(at.count());
+        if (time) {
+            ASSERT_EQ(w.size(), 1u);
+            EXPECT_EQ(w[0].substr(7, 9), time);
+        } else {
+            EXPECT_TRUE(w.empty());
+        }
+        EXPECT_EQ(loop.nextTick(), t0 + next);
+    }
+    // A quarter-second period: the ticks fall on quarters and say so.
+    ASSERT_TRUE(loop.setPeriod(0.25).ok);
+    for (const char* time : {"093005.00", "093005.25", "093005.50"}) {
+        now = loop.nextTick();
+        loop.serve(now);
+        const Writes w = rig.written();
+        ASSERT_EQ(w.size(), 1u);
+        EXPECT_EQ(w[0].substr(7, 9), time);
+    }
+}
+
 // An unplugged line is tried again from the run loop until it is back.
 TEST(RunLoop, LostLineIsOpenedAgain) {
     struct Unplugged : FakeSerialDevice {
@@ -281,16 +357,18 @@ TEST(FaultFilter, FaultWordsParseAndReadBack) {
 TEST(FaultFilter, OnlyTheTicksRecordsAndTheEchoShowsThem) {
     EngineRig rig;
     rig.e.setFaults(faults({"cut:6", "garbage:1", "checksum:1"}));
+    rig.e.simulator().setSentences(SentenceBit(Sentence::GGA));
     rig.e.coupler().sendCourseGain(3);
     rig.e.simulator().setFormat(OutputFormat::NmeaV2);
     rig.e.writer().flush(); // else the tick waits for the line
     rig.e.runLoop().serve(rig.e.runLoop().nextTick());
     rig.e.coupler().sendCourseGain(3);
     const std::vector<std::string> expected{"$PZGAN3,*5D\r\n", GarbageLine(1) + "\r\n",
-                                            "$GPRMB\r\n", "$PZGAN3,*5D\r\n"};
+                                            "$GPRMB\r\n", "$GPGGA\r\n", "$PZGAN3,*5D\r\n"};
     EXPECT_EQ(rig.written(), expected);
-    EXPECT_EQ(rig.terminal.lines, (std::vector<std::string>{"$PZGAN3,*5D", EchoText(GarbageLine(1)),
-                                                            "$GPRMB", "$PZGAN3,*5D"}));
+    EXPECT_EQ(rig.terminal.lines,
+              (std::vector<std::string>{"$PZGAN3,*5D", EchoText(GarbageLine(1)), "$GPRMB", "$GPGGA",
+                                        "$PZGAN3,*5D"}));
 }
 
 // Each record leaves as one write with its line end, as the format has it at that moment; the
