@@ -13,6 +13,8 @@
 #include <ostream>
 #include <vector>
 
+#include "formats/FixSentences.h"
+
 namespace {
 
 constexpr const char* Program = "tarrow-cli";
@@ -82,6 +84,37 @@ CLI::Validator xteText() {
             return "'" + text + "' is not left, centre, right or a number of NM";
         },
         "left|centre|right|NM");
+}
+
+CLI::Validator sentenceList() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            std::string error;
+            return ParseSentenceNames(text, error) ? "" : error;
+        },
+        "GGA,VTG,...");
+}
+
+// "LAT,LON" in degrees, north and east positive.
+std::optional<std::pair<double, double>> parsePosition(const std::string& text) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    const auto lat = ParseNumber(text.substr(0, comma));
+    const auto lon = ParseNumber(text.substr(comma + 1));
+    if (!lat || !lon || *lat < -90.0 || *lat > 90.0 || *lon < -180.0 || *lon > 180.0)
+        return std::nullopt;
+    return std::pair(*lat, *lon);
+}
+
+CLI::Validator positionText() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return parsePosition(text)
+                       ? ""
+                       : "'" + text + "' is not LAT,LON in degrees (-90..90, -180..180)";
+        },
+        "LAT,LON");
 }
 
 CLI::Validator periodSeconds() {
@@ -186,7 +219,8 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
             ""))
         ->allow_extra_args(false);
     app.add_flag("--live-time", o.faults.liveTime,
-                 "$GPRMC time and date from the system clock, in UTC");
+                 "Ticks on the UTC second (or its multiples of the period), times and dates from "
+                 "the system clock");
 
     CLI::App* simulate = app.add_subcommand("simulate", "Send the Simulator page's records");
     std::string format = "v3";
@@ -214,6 +248,18 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
     simulate->add_option("--speed-ramp", speedRamp, "Speed FROM:TO:SECONDS, in knots")
         ->check(rampText())
         ->excludes(speedOption);
+    std::string sentences, position;
+    simulate
+        ->add_option("--sentences", sentences,
+                     "Sentences after $GPRMB and $GPRMC: any of GGA,GLL,VTG,ZDA,GSA,GSV,APB,"
+                     "XTE,BWC,BOD")
+        ->check(sentenceList());
+    simulate
+        ->add_option("--position", position,
+                     "Position in degrees, north and east positive, as in 50.8,-1.3")
+        ->check(positionText());
+    simulate->add_flag("--move", o.move,
+                       "The position moves every tick by the track and speed over the ground");
     Pace simulatePace;
     simulatePace.add(simulate, o, true);
 
@@ -372,6 +418,10 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
             o.trackRamp = ParseRamp(trackRamp);
         if (!speedRamp.empty())
             o.speedRamp = ParseRamp(speedRamp);
+        std::string error;
+        o.sentences = ParseSentenceNames(sentences, error).value_or(0);
+        if (!position.empty())
+            o.position = parsePosition(position);
     } else if (serve->parsed()) {
         o.command = CliCommand::Serve;
         servePace.fill(o);

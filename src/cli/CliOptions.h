@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "cli/Ramp.h"
 #include "engine/FaultFilter.h"
@@ -64,6 +65,9 @@ struct CliOptions {
     std::optional<Ramp> xteRamp;
     std::optional<Ramp> trackRamp;
     std::optional<Ramp> speedRamp;
+    SentenceSet sentences = 0;                         // added after $GPRMB and $GPRMC
+    std::optional<std::pair<double, double>> position; // latitude, longitude in degrees
+    bool move = false;
 
     // replay
     std::string file;

@@ -307,6 +307,10 @@ void ApplySimulatorOptions(Emulator& emulator, const CliOptions& o) {
         sim.setSpeed(*o.speed);
     sim.setCourse(!o.noCourse);
     sim.setHeading(!o.noHeading);
+    sim.setSentences(o.sentences);
+    if (o.position)
+        sim.setPosition(o.position->first, o.position->second);
+    sim.setMoving(o.move);
 }
 
 int RunCommand(const CliOptions& given, StopSignal& stop, std::ostream& out, std::ostream& err) {

@@ -70,7 +70,13 @@ TEST(CliOptions, SimulatorChoices) {
     const CliOptions& o = p.options;
     EXPECT_EQ(std::tuple(o.formatItem, o.xteMode, o.noHeading, o.durationSeconds),
               std::tuple(2, std::optional(XteMode::Centre), true, std::optional(4.0)));
-    EXPECT_FALSE(o.xteValue || o.speed || o.ticks || o.noCourse);
+    EXPECT_FALSE(o.xteValue || o.speed || o.ticks || o.noCourse || o.sentences || o.position ||
+                 o.move);
+    const Parsed added = parse("simulate --sentences gsv,GGA --position -33.5,+151.25 --move");
+    ASSERT_FALSE(added.status) << added.err;
+    EXPECT_EQ(std::tuple(added.options.sentences, added.options.position, added.options.move),
+              std::tuple(SentenceSet(SentenceBit(Sentence::GGA) | SentenceBit(Sentence::GSV)),
+                         std::optional(std::pair(-33.5, 151.25)), true));
 }
 
 // Without --type the name decides, in any case: X.AVI is Aviation, X.NMEA and a name without
@@ -180,7 +186,9 @@ TEST(CliOptions, StatusesAndWhatTheySay) {
         {"coupler type oak", 2, "TYPE"}, {"coupler anticipation 128", 2, "VALUE"},
         {"coupler max-angle -1", 2, "DEGREES"}, {"coupler max-time 21", 2, "SECONDS"},
         {"coupler tilt 1", 2, "tilt"}, {"coupler --compatibility", 2, "COMMAND"},
-        {"flow", 2, "RATE"}};
+        {"flow", 2, "RATE"}, {"simulate --sentences GGA,RMC", 2, "unknown sentence 'RMC'"},
+        {"simulate --position 90.5,0", 2, "--position"}, {"simulate --position 1", 2, "LAT,LON"},
+        {"simulate --position 0,nan", 2, "--position"}};
     // clang-format on
     for (const auto& [args, status, named] : rows) {
         const Parsed p = parse(args, TARROW_TEST_DATA_DIR "/playback/one_record.avi");

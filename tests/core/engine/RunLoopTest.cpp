@@ -168,10 +168,10 @@ TEST(RunLoop, LiveTimeKeepsToTheUtcSecond) {
     // when served (from t0), the clock's step from then on, the time field sent (none: no
     // tick), the next deadline (from t0)
     const std::tuple<Ms, Ms, const char*, Ms> rows[] = {
-        {0ms, 0ms, nullptr, 930ms},        // live time just on: waits for the second
-        {929ms, 0ms, nullptr, 930ms},      // woken early
-        {931ms, 0ms, "093006.00", 1930ms}, // a millisecond late, stamped with its second
-        {1930ms, 5500ms, "093012.00", 2430ms}, // 5.5 s forward: no burst
+        {0ms, 0ms, nullptr, 930ms},             // live time just on: waits for the second
+        {929ms, 0ms, nullptr, 930ms},           // woken early
+        {931ms, 0ms, "093006.00", 1930ms},      // a millisecond late, stamped with its second
+        {1930ms, 5500ms, "093012.00", 2430ms},  // 5.5 s forward: no burst
         {2430ms, -4500ms, "093003.00", 3430ms}, // 10 s back: no wait
         {3430ms, -4500ms, "093004.00", 4430ms},
     };
@@ -366,9 +366,8 @@ TEST(FaultFilter, OnlyTheTicksRecordsAndTheEchoShowsThem) {
     const std::vector<std::string> expected{"$PZGAN3,*5D\r\n", GarbageLine(1) + "\r\n",
                                             "$GPRMB\r\n", "$GPGGA\r\n", "$PZGAN3,*5D\r\n"};
     EXPECT_EQ(rig.written(), expected);
-    EXPECT_EQ(rig.terminal.lines,
-              (std::vector<std::string>{"$PZGAN3,*5D", EchoText(GarbageLine(1)), "$GPRMB", "$GPGGA",
-                                        "$PZGAN3,*5D"}));
+    EXPECT_EQ(rig.terminal.lines, (std::vector<std::string>{"$PZGAN3,*5D", EchoText(GarbageLine(1)),
+                                                            "$GPRMB", "$GPGGA", "$PZGAN3,*5D"}));
 }
 
 // Each record leaves as one write with its line end, as the format has it at that moment; the
