@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -49,6 +50,7 @@ OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
     setModal(false);
 
     auto* faults = new QGroupBox(QStringLiteral("Faults (never saved; all off at start)"), this);
+    faultGroup = faults;
     faults->setObjectName(QStringLiteral("FLT_Group"));
     auto* grid = new QGridLayout(faults);
     int row = 0;
@@ -98,7 +100,45 @@ OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
     grid->setColumnStretch(3, 1);
 
     liveTime = checkBox(this, "OPT_LiveTime",
-                        QStringLiteral("Live time: $GPRMC time and date from the clock, in UTC"));
+                        QStringLiteral("Live time: on the UTC second, times and dates from the "
+                                       "clock"));
+
+    auto* added = new QGroupBox(QStringLiteral("Sentences after $GPRMB and $GPRMC"), this);
+    auto* addedGrid = new QGridLayout(added);
+    for (int i = 0; i < SentenceCount; ++i) {
+        const char* name = SentenceName(static_cast<Sentence>(i));
+        sentence[i] = new QCheckBox(QString::fromLatin1(name), added);
+        sentence[i]->setObjectName(QStringLiteral("OPT_") + QString::fromLatin1(name));
+        addedGrid->addWidget(sentence[i], i / 5, i % 5);
+        connect(sentence[i], &QCheckBox::toggled, this, &OutputOptionsDialog::applySentences);
+    }
+
+    auto* fix = new QGroupBox(QStringLiteral("Position (degrees, north and east positive)"), this);
+    auto* fixRow = new QHBoxLayout(fix);
+    const auto degrees = [fix](const char* name, double limit, double value) {
+        auto* spin = new QDoubleSpinBox(fix);
+        spin->setObjectName(name);
+        spin->setDecimals(6);
+        spin->setRange(-limit, limit);
+        spin->setValue(value);
+        return spin;
+    };
+    const FixPosition start;
+    latitude = degrees("OPT_Latitude", 90.0, start.latitude);
+    longitude = degrees("OPT_Longitude", 180.0, start.longitude);
+    auto* setPosition = new QPushButton(QStringLiteral("Set"), fix);
+    setPosition->setObjectName(QStringLiteral("OPT_SetPosition"));
+    connect(setPosition, &QPushButton::clicked, this, &OutputOptionsDialog::applyPosition);
+    moving = checkBox(fix, "OPT_Moving", QStringLiteral("Moving by track and speed"));
+    connect(moving, &QCheckBox::toggled, this, [this](bool on) {
+        emulator.simulator().setMoving(on);
+        if (notify)
+            notify();
+    });
+    fixRow->addWidget(latitude);
+    fixRow->addWidget(longitude);
+    fixRow->addWidget(setPosition);
+    fixRow->addWidget(moving);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     QPushButton* allOff =
@@ -110,11 +150,14 @@ OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(faults);
     layout->addWidget(liveTime);
+    layout->addWidget(added);
+    layout->addWidget(fix);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    for (QCheckBox* box : findChildren<QCheckBox*>())
+    for (QCheckBox* box : faults->findChildren<QCheckBox*>())
         connect(box, &QCheckBox::toggled, this, &OutputOptionsDialog::apply);
+    connect(liveTime, &QCheckBox::toggled, this, &OutputOptionsDialog::apply);
     for (QSpinBox* spin : findChildren<QSpinBox*>())
         connect(spin, &QSpinBox::valueChanged, this, &OutputOptionsDialog::apply);
     for (QDoubleSpinBox* spin : {silenceSeconds, silenceEvery})
@@ -146,9 +189,24 @@ FaultSettings OutputOptionsDialog::chosen() const {
 }
 
 void OutputOptionsDialog::allFaultsOff() {
-    for (QCheckBox* box : findChildren<QCheckBox*>())
-        if (box != liveTime)
-            box->setChecked(false);
+    for (QCheckBox* box : faultGroup->findChildren<QCheckBox*>())
+        box->setChecked(false);
+}
+
+void OutputOptionsDialog::applySentences() {
+    SentenceSet set = 0;
+    for (int i = 0; i < SentenceCount; ++i)
+        if (sentence[i]->isChecked())
+            set |= SentenceBit(static_cast<Sentence>(i));
+    emulator.simulator().setSentences(set);
+    if (notify)
+        notify();
+}
+
+void OutputOptionsDialog::applyPosition() {
+    emulator.simulator().setPosition(latitude->value(), longitude->value());
+    if (notify)
+        notify();
 }
 
 void OutputOptionsDialog::apply() {

@@ -8,10 +8,12 @@ class Emulator;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QGroupBox;
 class QSpinBox;
 
-// Edit → Output Options: deliberate faults and live time, applied to the next record as soon
-// as a control changes. Modeless; nothing here is stored, so every fault is off at start.
+// Edit → Output Options: deliberate faults, live time, the added sentences and the fix's
+// position, applied to the next record as soon as a control changes. Modeless; nothing here
+// is stored, so everything is off at start.
 class OutputOptionsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +30,8 @@ public slots:
 
 private:
     void apply();
+    void applySentences();
+    void applyPosition();
 
     Emulator& emulator;
     std::function<void()> notify;
@@ -49,4 +53,9 @@ private:
     QCheckBox* field;
     QComboBox* fieldLetter;
     QCheckBox* liveTime;
+    QGroupBox* faultGroup;
+    QCheckBox* sentence[SentenceCount];
+    QDoubleSpinBox* latitude;
+    QDoubleSpinBox* longitude;
+    QCheckBox* moving;
 };

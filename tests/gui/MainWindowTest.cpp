@@ -70,6 +70,19 @@ private slots:
         rig.emulator.writer().flush();
         loop.serve(loop.nextTick());
         QCOMPARE(rig.pty.read(FirstTick.size()), FirstTick);
+
+        // A position of its own, moving, and an added sentence after the two.
+        dialog.findChild<QDoubleSpinBox*>("OPT_Latitude")->setValue(-33.5);
+        press(dialog.findChild<QPushButton*>("OPT_SetPosition"));
+        press(dialog.findChild<QCheckBox*>("OPT_ZDA"));
+        press(dialog.findChild<QCheckBox*>("OPT_Moving"));
+        QVERIFY(rig.emulator.simulator().isMoving());
+        rig.emulator.writer().flush();
+        loop.serve(loop.nextTick());
+        const std::string added =
+            Rmb + "\r\n$GPRMC,115622.34,A,3330.0000,S,12240.2000,W,150.0,000.0,061195,7.0,E,A*33" +
+            "\r\n$GPZDA,115622.34,06,11,1995,00,00*60\r\n";
+        QCOMPARE(rig.pty.read(added.size()), added);
     }
 
     // A change from the control socket shows in the edits and check boxes as if typed, so the
