@@ -311,6 +311,15 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
         ->check(wholeNumber(1, 100))
         ->capture_default_str();
     replay->add_flag("--loop", o.loop, "Start again at the end of the file");
+    replay->add_flag("--all-sentences", o.allSentences,
+                     "Every NMEA sentence of the file ($ or !), not only $GPRMB and $GPRMC");
+    std::string pace = "ticks";
+    replay
+        ->add_option("--pace", pace,
+                     "ticks (records per tick, 10 ms apart), file (by the RMC, GGA and ZDA "
+                     "times) or none (as fast as the line takes them)")
+        ->check(CLI::IsMember({"ticks", "file", "none"}))
+        ->capture_default_str();
     replay->add_flag("--json", o.json, "Read-outs as one JSON object per line");
     Pace replayPace;
     replayPace.add(replay, o, true);
@@ -433,6 +442,9 @@ std::optional<int> ParseCommandLine(int argc, const char* const* argv, CliOption
         replayPace.fill(o);
         const bool avi = o.file.size() >= 4 && lower(o.file.substr(o.file.size() - 4)) == ".avi";
         o.fileTypeNmea = type.empty() ? !avi : type == "nmea";
+        o.pace = pace == "file"   ? ReplayPace::File
+                 : pace == "none" ? ReplayPace::None
+                                  : ReplayPace::Ticks;
         // The trigger edit turns what is typed into capitals.
         o.trigger = [t = o.trigger]() mutable {
             for (char& c : t)

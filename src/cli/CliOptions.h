@@ -7,6 +7,7 @@
 
 #include "cli/Ramp.h"
 #include "engine/FaultFilter.h"
+#include "engine/Replay.h"
 #include "formats/Navigation.h"
 
 enum class CliCommand { Simulate, Replay, Coupler, Flow, Serve, Run };
@@ -75,6 +76,8 @@ struct CliOptions {
     std::string trigger = "GPRMB";
     int records = 25;
     bool loop = false;
+    bool allSentences = false;
+    ReplayPace pace = ReplayPace::Ticks;
 
     // coupler
     CouplerRequest coupler;

@@ -198,6 +198,8 @@ int replay(Session& s) {
     replay.setPauseSeconds(o.periodSeconds);
     replay.setTrigger(o.trigger);
     replay.setLoop(o.loop);
+    replay.setAllSentences(o.allSentences);
+    replay.setPace(o.pace);
     if (const CommandResult opened = replay.open(o.file); !opened.ok) {
         s.err << "tarrow-cli: " << opened.text << '\n';
         return s.finish(Refused);

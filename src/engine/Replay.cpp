@@ -23,6 +23,29 @@ constexpr int GatherCapacity = Replay::LineBufferSize - 1;
 // A value starts right after the letter at the start of the buffer, so it always fits.
 static_assert(1 + MaxAviationFieldWidth <= GatherCapacity);
 
+// The seconds of the day in the time field of an RMC, GGA or ZDA sentence (any talker), or
+// -1 when the line has none: "$GPRMC,115622.34,..." gives 43 if 11 h 56 min 22.34 s.
+double timeStamp(const char* line) {
+    const std::string_view l(line);
+    if (l.size() < 14 || (l[0] != '$' && l[0] != '!') || l[6] != ',')
+        return -1.0;
+    const std::string_view type = l.substr(3, 3);
+    if (type != "RMC" && type != "GGA" && type != "ZDA")
+        return -1.0;
+    const std::string_view t = l.substr(7);
+    for (int i = 0; i < 6; ++i)
+        if (t[static_cast<std::size_t>(i)] < '0' || t[static_cast<std::size_t>(i)] > '9')
+            return -1.0;
+    const auto two = [&](std::size_t at) { return (t[at] - '0') * 10 + (t[at + 1] - '0'); };
+    double seconds = two(0) * 3600.0 + two(2) * 60.0 + two(4);
+    if (t.size() > 7 && t[6] == '.') {
+        double scale = 0.1;
+        for (std::size_t i = 7; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i, scale /= 10)
+            seconds += (t[i] - '0') * scale;
+    }
+    return seconds;
+}
+
 } // namespace
 
 Replay::Replay(Simulator& s, Transmitter& t) : simulator(s), transmitter(t) {}
@@ -129,7 +152,7 @@ Replay::Step Replay::nmeaStep(Tick& t) {
     return useRecordBudget(t) ? Step::EndTick : Step::Continue;
 }
 
-void Replay::HandleNmeaLine(char* line) {
+void Replay::HandleNmeaLine(char* line, bool spaced) {
     line[std::strcspn(line, "\r\n")] = '\0';
     if (std::strncmp(line, "$GPRMB", 6) == 0) {
         transmitter.TransmitLine(line, 0);
@@ -137,9 +160,69 @@ void Replay::HandleNmeaLine(char* line) {
     } else if (std::strncmp(line, "$GPRMC", 6) == 0) {
         transmitter.TransmitLine(line, 0);
         shown.GprmcReadout(line);
+    } else if (allSentences && (line[0] == '$' || line[0] == '!')) {
+        transmitter.TransmitLine(line, 0);
     }
     // The line writer keeps the gap on the wire; nothing waits here.
-    transmitter.Wait10ms();
+    if (spaced)
+        transmitter.Wait10ms();
+}
+
+void Replay::setPace(ReplayPace p) {
+    paceChoice = p;
+    fileClockRunning = false;
+}
+
+std::chrono::steady_clock::time_point Replay::pacedTick(std::chrono::steady_clock::time_point now) {
+    if (!file.isOpen())
+        return now;
+    file.refresh();
+    char* line = pacedLine.data();
+    bool passedEnd = false;
+    for (int sent = 0; sent < MaxPacedRecords;) {
+        const long position = file.tell();
+        if (!file.readLine(line, MaxNmeaLineChars)) {
+            if (!loop) {
+                close();
+                return now;
+            }
+            // A file with nothing in it is not read again and again at once.
+            if (passedEnd)
+                return now + std::chrono::seconds(1);
+            passedEnd = true;
+            file.rewind();
+            fileClockRunning = false;
+            continue;
+        }
+        const double stamp = paceChoice == ReplayPace::File ? timeStamp(line) : -1.0;
+        if (stamp >= 0.0) {
+            // Past midnight the clock of the day starts again; a step back restarts the pace.
+            // Nothing changes until the line leaves: a line not yet due is read again.
+            double start = fileClockStart;
+            if (fileClockRunning && stamp < lastStamp && lastStamp - stamp > 43200.0)
+                start -= 86400.0;
+            else if (fileClockRunning && stamp < lastStamp)
+                fileClockRunning = false;
+            if (!fileClockRunning) {
+                fileClockRunning = true;
+                start = stamp;
+                wallStart = now;
+            }
+            const auto due =
+                wallStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double>(stamp - start));
+            if (due > now) {
+                file.seek(position);
+                return due;
+            }
+            fileClockStart = start;
+            lastStamp = stamp;
+        }
+        HandleNmeaLine(line, false);
+        passedEnd = false;
+        ++sent;
+    }
+    return now;
 }
 
 void Replay::sendGathered(Tick& t) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -10,6 +11,10 @@
 class Simulator;
 class Transmitter;
 struct AviationField;
+
+// How an NMEA replay is paced: by the ticks, as the File page has it; by the time stamps of
+// the file's RMC, GGA and ZDA sentences; or as fast as the line takes the records.
+enum class ReplayPace { Ticks, File, None };
 
 enum class AviationScanState { OutsideRecord = 0, LineStart = 1, FieldValue = 2, LineRest = 3 };
 
@@ -44,6 +49,20 @@ public:
     // The seconds per tick as the File page shows them, which the calculated speed counts in.
     CommandResult setPauseSeconds(double seconds);
 
+    // Every line that is an NMEA sentence ("$" or "!") leaves as it stands in the file, not
+    // only $GPRMB and $GPRMC. Off at start.
+    void setAllSentences(bool on) { allSentences = on; }
+    bool sendsAllSentences() const { return allSentences; }
+    // Ticks at start. The other paces apply to NMEA files; they ignore the trigger and the
+    // records per tick and send without the 10 ms gaps.
+    void setPace(ReplayPace pace);
+    ReplayPace pace() const { return paceChoice; }
+    // True when the run loop is to call pacedTick() rather than PlaybackTick().
+    bool paced() const { return paceChoice != ReplayPace::Ticks && fileTypeNmea; }
+    // Sends what is due at `now` (at most MaxPacedRecords); returns when to call again.
+    std::chrono::steady_clock::time_point pacedTick(std::chrono::steady_clock::time_point now);
+    static constexpr int MaxPacedRecords = 1000;
+
     void setView(ReplayView* view);
     const Readouts& readouts() const { return shown; }
     Readouts& readouts() { return shown; }
@@ -70,7 +89,7 @@ private:
     Step nmeaStep(Tick& t);
     Step aviationStep(Tick& t);
     bool endOfFile(Tick& t);
-    void HandleNmeaLine(char* line);
+    void HandleNmeaLine(char* line, bool spaced = true);
     // True when a full buffer left as a piece and that used the last record of the budget.
     bool fullPieceEndsTick(Tick& t);
     void gather(Tick& t, char byte);
@@ -90,4 +109,12 @@ private:
     int recordsPerTick = DefaultRecordsPerTick;
     std::string trigger = "GPRMB";
     double pauseSeconds = 1.0;
+    bool allSentences = false;
+    ReplayPace paceChoice = ReplayPace::Ticks;
+    // The file's clock against the steady clock, for the file's own pace.
+    bool fileClockRunning = false;
+    double fileClockStart = 0.0; // seconds of the day in the file
+    double lastStamp = 0.0;
+    std::chrono::steady_clock::time_point wallStart{};
+    std::array<char, LineBufferSize> pacedLine{};
 };

@@ -71,6 +71,11 @@ RunLoop::TimePoint RunLoop::serve(TimePoint now) {
         schedule.skipPast(now);
     if (stamp)
         followUtcGrid(now, utc, *stamp);
+    if (pacedDue) {
+        // A paced replay's next tick is when its next record is due, not the period's grid.
+        schedule.restart(*pacedDue - schedule.interval(), schedule.interval());
+        pacedDue.reset();
+    }
     output.endTick();
     const double bytes = static_cast<double>(output.bytesHandedOver() - bytesBefore);
     // Eight data bits, no parity and one stop bit: ten bits a byte.
@@ -95,8 +100,11 @@ void RunLoop::Timer1Timer(TimePoint now) {
     if (showing == Page::Simulator) {
         simulator.sendRecords(output);
         simulator.advance(periodSeconds());
-    } else if (replay.isOpen())
+    } else if (replay.isOpen() && replay.paced()) {
+        pacedDue = replay.pacedTick(now);
+    } else if (replay.isOpen()) {
         replay.PlaybackTick();
+    }
 }
 
 namespace {

@@ -82,6 +82,7 @@ private:
     // With live time the ticks fall on whole multiples of the period in UTC.
     bool onUtcGrid = false;
     UtcTime gridNext{}; // the UTC instant the next tick belongs to
+    std::optional<TimePoint> pacedDue;
 
     // The UTC instant the due tick belongs to, or nothing while it is not yet due there.
     std::optional<UtcTime> liveTick(TimePoint now, UtcTime utc, TimePoint& wait);

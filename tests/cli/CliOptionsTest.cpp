@@ -84,16 +84,19 @@ TEST(CliOptions, SimulatorChoices) {
 TEST(CliOptions, ReplayTypeAndTrigger) {
     TempDir dir;
     // clang-format off
-    const std::tuple<const char*, const char*, bool> rows[] = {
-        {"X.AVI", "", false}, {"X.NMEA", "", true}, {"avi", "", true},
-        {"x.avi", " --type nmea", true}};
+    const std::tuple<const char*, const char*, bool, ReplayPace, bool> rows[] = {
+        {"X.AVI", "", false, ReplayPace::Ticks, false}, {"X.NMEA", " --pace none", true, ReplayPace::None, false},
+        {"avi", " --all-sentences --pace file", true, ReplayPace::File, true},
+        {"x.avi", " --type nmea", true, ReplayPace::Ticks, false}};
     // clang-format on
-    for (const auto& [name, type, nmea] : rows) {
+    for (const auto& [name, more, nmea, pace, all] : rows) {
         std::ofstream(dir.path / name) << "";
         const Parsed p =
-            parse(std::string("replay @ --trigger gpRmc") + type, (dir.path / name).string());
+            parse(std::string("replay @ --trigger gpRmc") + more, (dir.path / name).string());
         ASSERT_FALSE(p.status) << p.err;
-        EXPECT_EQ(std::tuple(p.options.fileTypeNmea, p.options.trigger), std::tuple(nmea, "GPRMC"))
+        const CliOptions& o = p.options;
+        EXPECT_EQ(std::tuple(o.fileTypeNmea, o.trigger, o.pace, o.allSentences),
+                  std::tuple(nmea, "GPRMC", pace, all))
             << name;
     }
 }
@@ -188,7 +191,7 @@ TEST(CliOptions, StatusesAndWhatTheySay) {
         {"coupler tilt 1", 2, "tilt"}, {"coupler --compatibility", 2, "COMMAND"},
         {"flow", 2, "RATE"}, {"simulate --sentences GGA,RMC", 2, "unknown sentence 'RMC'"},
         {"simulate --position 90.5,0", 2, "--position"}, {"simulate --position 1", 2, "LAT,LON"},
-        {"simulate --position 0,nan", 2, "--position"}};
+        {"simulate --position 0,nan", 2, "--position"}, {"replay @ --pace fast", 2, "--pace"}};
     // clang-format on
     for (const auto& [args, status, named] : rows) {
         const Parsed p = parse(args, TARROW_TEST_DATA_DIR "/playback/one_record.avi");

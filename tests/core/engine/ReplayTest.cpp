@@ -130,6 +130,65 @@ TEST(Replay, PacingAndEnds) {
     }
 }
 
+// Paced replays: by the file's RMC, GGA and ZDA time stamps, or as fast as the line takes
+// them, at most MaxPacedRecords a call; with all sentences every "$" or "!" line leaves as it
+// stands, checksum and all. Neither waits 10 ms between lines.
+TEST(Replay, PacedByTheFileOrAsFastAsTheLineTakes) {
+    using namespace std::chrono_literals;
+    using Time = std::chrono::steady_clock::time_point;
+    const std::string gga0 = "$GPGGA,235959.00,1*7A", ais = "!AIVDM,1,1,,A,x*00",
+                      rmc0 = "$GPRMC,235959.00,A", zda = "$GPZDA,000000.50,01", rmb = "$GPRMB,A,1",
+                      gga2 = "$GPGGA,000001.00,2";
+    const std::string file = Lines({gga0, ais, rmc0, "not a sentence", zda, rmb, gga2});
+    const Time t0{1000s};
+    // pace, all sentences, when called (from t0), what leaves, when it asks to be called again
+    // (from t0; the file's end closes it and asks for at once)
+    const std::tuple<
+        ReplayPace, bool,
+        std::vector<std::tuple<std::chrono::milliseconds, Events, std::chrono::milliseconds>>>
+        rows[] = {
+            {ReplayPace::File,
+             true, // over midnight in the file
+             {{0ms, {gga0, ais, rmc0}, 1500ms},
+              {1499ms, {}, 1500ms},
+              {1500ms, {zda, rmb}, 2000ms},
+              {2001ms, {gga2}, 2001ms}}},
+            {ReplayPace::File,
+             false,
+             {{0ms, {rmc0}, 1500ms}, {1600ms, {rmb}, 2000ms}, {2000ms, {}, 2000ms}}},
+            {ReplayPace::None, true, {{0ms, {gga0, ais, rmc0, zda, rmb, gga2}, 0ms}}},
+        };
+    for (const auto& [pace, all, calls] : rows) {
+        ReplayRig rig;
+        rig.replay.setPace(pace);
+        rig.replay.setAllSentences(all);
+        ASSERT_TRUE(rig.replay.open(rig.dir.file("paced.nmea", file)).ok);
+        for (const auto& [at, sent, again] : calls) {
+            SCOPED_TRACE(at.count());
+            const std::size_t before = rig.written.size();
+            EXPECT_EQ(rig.replay.pacedTick(t0 + at), t0 + again);
+            std::string expected;
+            for (const auto& l : sent)
+                expected += l + "\r\n";
+            EXPECT_EQ(rig.written.substr(before), expected);
+        }
+        EXPECT_FALSE(rig.replay.isOpen());
+        EXPECT_EQ(rig.waits, 0);
+    }
+    // A long file leaves in bounded calls, nothing lost.
+    ReplayRig rig;
+    rig.replay.setPace(ReplayPace::None);
+    std::string many;
+    for (int i = 0; i < Replay::MaxPacedRecords + 5; ++i)
+        many += Rmb1 + "\n";
+    ASSERT_TRUE(rig.replay.open(rig.dir.file("many.nmea", many)).ok);
+    rig.replay.pacedTick(t0);
+    EXPECT_TRUE(rig.replay.isOpen());
+    rig.replay.pacedTick(t0);
+    EXPECT_EQ(rig.written.size(), (Rmb1.size() + 2) * (Replay::MaxPacedRecords + 5));
+    EXPECT_FALSE(rig.replay.isOpen());
+}
+
 // A field letter counts only at the start of a line: after STX or a CR (the recorded files
 // show those), never after ETX. A value cut short by the end of the file reads as 0xFF, and
 // its line is not sent.
