@@ -63,15 +63,21 @@ std::string WithLiveTime(std::string_view record, std::chrono::system_clock::tim
 }
 
 std::string WithStatusInvalid(std::string_view record) {
-    int field = 0;
-    if (isSentence(record, "RMB"))
-        field = 1;
-    else if (isSentence(record, "RMC"))
-        field = 2;
-    else
-        return std::string(record);
-    return editSentence(record,
-                        [&](std::string& s, std::size_t end) { setField(s, end, field, "V"); });
+    // The sentence type, the field that says whether the data is valid, and what says not.
+    struct Status {
+        const char* type;
+        int field;
+        const char* invalid;
+    };
+    static constexpr Status Statuses[] = {{"RMB", 1, "V"}, {"RMC", 2, "V"}, {"GGA", 6, "0"},
+                                          {"GLL", 6, "V"}, {"GSA", 2, "1"}, {"APB", 1, "V"},
+                                          {"XTE", 1, "V"}};
+    for (const Status& st : Statuses)
+        if (isSentence(record, st.type))
+            return editSentence(record, [&](std::string& s, std::size_t end) {
+                setField(s, end, st.field, st.invalid);
+            });
+    return std::string(record);
 }
 
 std::string WithWrongChecksum(std::string_view record) {

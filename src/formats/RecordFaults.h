@@ -9,7 +9,8 @@
 
 // A $GPRMC (any talker) given the time and date of `utc`; other records come back unchanged.
 std::string WithLiveTime(std::string_view record, std::chrono::system_clock::time_point utc);
-// $GPRMB and $GPRMC (any talker) flagged invalid.
+// $GPRMB and $GPRMC (any talker) flagged invalid, and GGA (quality 0), GLL, GSA (no fix),
+// APB and XTE.
 std::string WithStatusInvalid(std::string_view record);
 // A sentence whose checksum is the complement of the right one; one without is unchanged.
 std::string WithWrongChecksum(std::string_view record);

@@ -225,6 +225,22 @@ TEST(FixSentences, GreatCircleMovesAndDegreeMinuteFields) {
     EXPECT_EQ(LatitudeFields(-1e-10), "0000.0000,N");       // no south of nothing
 }
 
+// Each added sentence with a validity field says invalid its own way; the others pass as
+// they are.
+TEST(RecordFaults, InvalidFlagsTheAddedSentences) {
+    SimulatorValues v = valuesOf(OutputFormat::NmeaV3, XteMode::Left, 0, 0, 150);
+    v.sentences = 0x3FF;
+    const std::vector<std::string> sent = BuildFixSentences(v, FixedFixTime());
+    std::vector<std::string> expected = sent;
+    expected[0] = "$GPGGA,115622.34,37.45,N,122.67,W,0,08,0.9,15.0,M,-32.0,M,,*67";
+    expected[1] = "$GPGLL,37.45,N,122.67,W,115622.34,V,A*6D";
+    expected[4] = "$GPGSA,A,1,02,05,07,10,13,18,24,29,,,,,1.6,0.9,1.3*3B";
+    expected[7] = "$GPAPB,V,A,1.250,R,N,A,V,8.8,T,BBBB,8.8,T,8.8,T,A*67";
+    expected[8] = "$GPXTE,V,A,1.250,R,N,A*3C";
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(WithStatusInvalid(sent[i]), expected[i]);
+}
+
 // The other faults' bytes are the fault filter's rows.
 TEST(RecordFaults, LiveTimeOnALeapDayAndGarbage) {
     const std::chrono::system_clock::time_point utc(std::chrono::milliseconds(1709251198250));
