@@ -140,6 +140,23 @@ OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
     fixRow->addWidget(setPosition);
     fixRow->addWidget(moving);
 
+    // The File page's replay, beside its own controls: which lines, and at what pace.
+    auto* replay = new QGroupBox(QStringLiteral("File page replay (NMEA)"), this);
+    auto* replayRow = new QHBoxLayout(replay);
+    allSentences = checkBox(replay, "OPT_AllSentences", QStringLiteral("Every sentence"));
+    pace = new QComboBox(replay);
+    pace->setObjectName(QStringLiteral("OPT_Pace"));
+    // In the order of ReplayPace.
+    pace->addItems({QStringLiteral("Paced by the ticks"),
+                    QStringLiteral("Paced by the file's times"),
+                    QStringLiteral("As fast as the line takes")});
+    replayRow->addWidget(allSentences);
+    replayRow->addWidget(pace);
+    connect(allSentences, &QCheckBox::toggled, this,
+            [this](bool on) { emulator.replay().setAllSentences(on); });
+    connect(pace, &QComboBox::currentIndexChanged, this,
+            [this](int index) { emulator.replay().setPace(static_cast<ReplayPace>(index)); });
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     QPushButton* allOff =
         buttons->addButton(QStringLiteral("All faults off"), QDialogButtonBox::ResetRole);
@@ -152,6 +169,7 @@ OutputOptionsDialog::OutputOptionsDialog(Emulator& e, QWidget* parent)
     layout->addWidget(liveTime);
     layout->addWidget(added);
     layout->addWidget(fix);
+    layout->addWidget(replay);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 

@@ -58,4 +58,6 @@ private:
     QDoubleSpinBox* latitude;
     QDoubleSpinBox* longitude;
     QCheckBox* moving;
+    QCheckBox* allSentences;
+    QComboBox* pace;
 };

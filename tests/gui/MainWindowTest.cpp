@@ -83,6 +83,11 @@ private slots:
             Rmb + "\r\n$GPRMC,115622.34,A,3330.0000,S,12240.2000,W,150.0,000.0,061195,7.0,E,A*33" +
             "\r\n$GPZDA,115622.34,06,11,1995,00,00*60\r\n";
         QCOMPARE(rig.pty.read(added.size()), added);
+
+        press(dialog.findChild<QCheckBox*>("OPT_AllSentences"));
+        dialog.findChild<QComboBox*>("OPT_Pace")->setCurrentIndex(2);
+        const Replay& replay = rig.emulator.replay();
+        QVERIFY(replay.sendsAllSentences() && replay.pace() == ReplayPace::None);
     }
 
     // A change from the control socket shows in the edits and check boxes as if typed, so the
