@@ -1,5 +1,6 @@
 #include "engine/RunLoop.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -58,6 +59,10 @@ RunLoop::TimePoint RunLoop::serve(TimePoint now) {
         stamp = liveTick(now, utc, wait);
         if (!stamp)
             return wait;
+        // Served a little before its second: the records wait on the writer's thread, and
+        // leave as that second begins.
+        if (*stamp > utc)
+            writer.holdUntil(now + std::chrono::duration_cast<Clock::duration>(*stamp - utc));
     } else {
         onUtcGrid = false;
     }
@@ -121,31 +126,36 @@ UtcTime gridFloor(UtcTime t, std::chrono::nanoseconds period) {
 } // namespace
 
 std::optional<RunLoop::UtcTime> RunLoop::liveTick(TimePoint now, UtcTime utc, TimePoint& wait) {
-    const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(gridPeriod());
+    using std::chrono::nanoseconds;
+    const auto period = std::chrono::duration_cast<nanoseconds>(gridPeriod());
+    const nanoseconds lead = std::min<nanoseconds>(LiveLead, period / 4);
     if (!onUtcGrid) {
         // Live time just came on: the first tick waits for the next grid point.
         onUtcGrid = true;
         gridNext = gridFloor(utc, period) + period;
-        schedule.restart(now + (gridNext - utc) - gridPeriod(), gridPeriod());
-        wait = schedule.next();
+        wait = now + std::chrono::duration_cast<Clock::duration>(gridNext - utc - lead);
+        schedule.restart(wait - gridPeriod(), gridPeriod());
         return std::nullopt;
     }
-    if (utc < gridNext && gridNext - utc <= period) {
-        // Woken a little before the second (or the clock stepped back less than a tick).
-        wait = now + std::chrono::duration_cast<Clock::duration>(gridNext - utc);
+    const nanoseconds ahead = gridNext - utc; // how long before its grid point this is
+    if (ahead > lead && ahead <= period) {
+        // Woken sooner than planned, or the clock stepped back by less than a tick.
+        wait = now + std::chrono::duration_cast<Clock::duration>(ahead - lead);
         return std::nullopt;
     }
-    // On time, a little late, or after a clock step of more than a tick: the tick belongs to
-    // the grid point it falls in, so a step neither bursts nor waits.
-    if (utc >= gridNext && utc - gridNext < period)
-        return gridNext;
-    return gridFloor(utc, period);
+    if (ahead > -period && ahead <= lead)
+        return gridNext; // on time, or a little late
+    // A clock step of more than a tick: the tick belongs to the grid point it is at (or just
+    // before), so a step neither bursts nor waits.
+    return gridFloor(utc + lead, period);
 }
 
 void RunLoop::followUtcGrid(TimePoint now, UtcTime utc, UtcTime stamp) {
-    const auto period = std::chrono::duration_cast<std::chrono::nanoseconds>(schedule.interval());
+    using std::chrono::nanoseconds;
+    const auto period = std::chrono::duration_cast<nanoseconds>(schedule.interval());
+    const nanoseconds lead = std::min<nanoseconds>(LiveLead, period / 4);
     gridNext = gridFloor(stamp, period) + period;
-    schedule.restart(now + std::chrono::duration_cast<Clock::duration>(gridNext - utc) -
-                         schedule.interval(),
-                     schedule.interval());
+    const TimePoint deadline =
+        now + std::chrono::duration_cast<Clock::duration>(gridNext - utc - lead);
+    schedule.restart(deadline - schedule.interval(), schedule.interval());
 }

@@ -30,6 +30,9 @@ public:
     using UtcClock = std::function<UtcTime()>;
     // How soon to look again while the line is behind, should no drained call come.
     static constexpr std::chrono::milliseconds LineCheck{50};
+    // With live time a tick is served this much before its grid point (at most a quarter of
+    // the period), and its records are held back until the grid point.
+    static constexpr std::chrono::milliseconds LiveLead{5};
 
     RunLoop(Simulator& simulator, Replay& replay, Transmitter& output, FaultFilter& faults,
             LineWriter& writer, const SerialLink& link);

@@ -23,6 +23,8 @@ struct WriterJob {
     std::string bytes;             // Record: everything that leaves in one write
     // Record: how long after the end of the previous record's write this one may start.
     std::chrono::milliseconds gapBefore{0};
+    // Record: the earliest time its write may start (the epoch: at once).
+    std::chrono::steady_clock::time_point notBefore{};
     std::function<void()> command; // Command: a port operation that must keep its place
     std::uint64_t sequence = 0;    // Record: its number among the records handed over, from 1
 };

@@ -1,6 +1,9 @@
 #include "line/LineWriter.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <utility>
 
 #include "line/SerialDevice.h"
 
@@ -8,7 +11,15 @@ namespace {
 class SteadyWriterClock : public WriterClock {
 public:
     TimePoint now() override { return std::chrono::steady_clock::now(); }
-    void sleepUntil(TimePoint t) override { std::this_thread::sleep_until(t); }
+    // An absolute sleep, so that a wake-up is as close to `t` as the kernel makes it.
+    void sleepUntil(TimePoint t) override {
+        const auto ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+        const timespec at{static_cast<time_t>(ns / 1'000'000'000),
+                          static_cast<long>(ns % 1'000'000'000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+        }
+    }
 };
 
 SteadyWriterClock steadyClock;
@@ -24,6 +35,7 @@ bool LineWriter::submit(PortHandle port, std::string bytes) {
     job.port = port;
     job.bytes = std::move(bytes);
     job.gapBefore = nextGap;
+    job.notBefore = std::exchange(nextNotBefore, {});
     // The spacing belongs to this record, whatever becomes of it: it never moves on to the next.
     nextGap = std::chrono::milliseconds{0};
     job.sequence = ++submitted;
@@ -145,6 +157,8 @@ bool LineWriter::writeRecord(const WriterJob& job) {
         for (auto now = clock.now(); now < earliest && !finishing.load(); now = clock.now())
             clock.sleepUntil(std::min(earliest, now + std::chrono::milliseconds{50}));
     }
+    for (auto now = clock.now(); now < job.notBefore && !finishing.load(); now = clock.now())
+        clock.sleepUntil(std::min(job.notBefore, now + std::chrono::milliseconds{50}));
     const bool ok = device.write(job.port, reinterpret_cast<const std::uint8_t*>(job.bytes.data()),
                                  job.bytes.size());
     lastEnd = clock.now();

@@ -35,6 +35,9 @@ public:
 
     bool submit(PortHandle port, std::string bytes) override;
     void wait10ms() override;
+    // The next record handed over starts to leave no sooner than `t`: a tick prepared a little
+    // early leaves on its time, with no hand-over between threads on the way.
+    void holdUntil(WriterClock::TimePoint t) { nextNotBefore = t; }
     // Runs `command` on the writer's thread after everything handed over before it.
     void post(std::function<void()> command);
     // True while a record handed over has not left yet (written, failed or dropped).
@@ -69,6 +72,7 @@ private:
     std::chrono::milliseconds nextGap{0};
     std::uint64_t submitted = 0;        // caller's thread only
     RecordObserver* observer = nullptr; // caller's copy of queue.observer
+    WriterClock::TimePoint nextNotBefore{};
     WriterClock::TimePoint lastEnd{};   // writer thread only
     std::atomic<bool> finishing{false}; // a spacing under way is cut short
     std::thread thread;

@@ -150,7 +150,8 @@ TEST(RunLoop, AddedSentencesFollowAndTheFixMoves) {
 }
 
 // With live time the ticks fall on whole UTC seconds (or multiples of the period) and carry
-// them; a clock step of more than a tick puts the next tick on the new grid at once.
+// them; each is served LiveLead early and its records held until the second; a clock step of
+// more than a tick puts the next tick on the new grid at once.
 TEST(RunLoop, LiveTimeKeepsToTheUtcSecond) {
     EngineRig rig;
     rig.e.simulator().setCourse(false);
@@ -159,21 +160,24 @@ TEST(RunLoop, LiveTimeKeepsToTheUtcSecond) {
     live.liveTime = true;
     rig.e.setFaults(live);
     RunLoop& loop = rig.e.runLoop();
+    // In the past, so that the writer's holds are over when the test reads the line.
+    loop.start(RunLoop::Clock::now() - 20s);
     const TimePoint t0 = loop.nextTick();
     const RunLoop::UtcTime utc0{1767778205070ms}; // 2026-01-07 09:30:05.070 at t0
     std::chrono::nanoseconds step{};
     TimePoint now = t0;
     loop.setUtcClock([&] { return utc0 + (now - t0) + step; });
+    static_assert(RunLoop::LiveLead == 5ms);
     using Ms = std::chrono::milliseconds;
     // when served (from t0), the clock's step from then on, the time field sent (none: no
     // tick), the next deadline (from t0)
     const std::tuple<Ms, Ms, const char*, Ms> rows[] = {
-        {0ms, 0ms, nullptr, 930ms},             // live time just on: waits for the second
-        {929ms, 0ms, nullptr, 930ms},           // woken early
-        {931ms, 0ms, "093006.00", 1930ms},      // a millisecond late, stamped with its second
-        {1930ms, 5500ms, "093012.00", 2430ms},  // 5.5 s forward: no burst
-        {2430ms, -4500ms, "093003.00", 3430ms}, // 10 s back: no wait
-        {3430ms, -4500ms, "093004.00", 4430ms},
+        {0ms, 0ms, nullptr, 925ms},             // live time just on: waits for the second
+        {924ms, 0ms, nullptr, 925ms},           // woken early
+        {926ms, 0ms, "093006.00", 1925ms},      // 4 ms before its second
+        {1925ms, 5500ms, "093012.00", 2425ms},  // 5.5 s forward: no burst
+        {2425ms, -4500ms, "093003.00", 3425ms}, // 10 s back, just before 3 s: no wait
+        {3425ms, -4500ms, "093004.00", 4425ms},
     };
     for (const auto& [at, newStep, time, next] : rows) {
         now = t0 + at;
