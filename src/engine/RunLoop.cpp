@@ -54,7 +54,9 @@ RunLoop::TimePoint RunLoop::serve(TimePoint now) {
     }
     const UtcTime utc = utcNow();
     std::optional<UtcTime> stamp;
-    if (faults.settings().liveTime) {
+    // A paced replay keeps its own time; live time still stamps its records.
+    const bool pacedReplay = showing == Page::File && replay.isOpen() && replay.paced();
+    if (faults.settings().liveTime && !pacedReplay) {
         TimePoint wait{};
         stamp = liveTick(now, utc, wait);
         if (!stamp)
