@@ -168,9 +168,12 @@ void Replay::HandleNmeaLine(char* line, bool spaced) {
         transmitter.Wait10ms();
 }
 
-void Replay::setPace(ReplayPace p) {
+CommandResult Replay::setPace(ReplayPace p) {
+    if (p != ReplayPace::Ticks && p != ReplayPace::File && p != ReplayPace::None)
+        return CommandResult::Refused("Unknown pace");
     paceChoice = p;
     fileClockRunning = false;
+    return {};
 }
 
 std::chrono::steady_clock::time_point Replay::pacedTick(std::chrono::steady_clock::time_point now) {

@@ -51,11 +51,14 @@ public:
 
     // Every line that is an NMEA sentence ("$" or "!") leaves as it stands in the file, not
     // only $GPRMB and $GPRMC. Off at start.
-    void setAllSentences(bool on) { allSentences = on; }
+    CommandResult setAllSentences(bool on) {
+        allSentences = on;
+        return {};
+    }
     bool sendsAllSentences() const { return allSentences; }
     // Ticks at start. The other paces apply to NMEA files; they ignore the trigger and the
     // records per tick and send without the 10 ms gaps.
-    void setPace(ReplayPace pace);
+    CommandResult setPace(ReplayPace pace);
     ReplayPace pace() const { return paceChoice; }
     // True when the run loop is to call pacedTick() rather than PlaybackTick().
     bool paced() const { return paceChoice != ReplayPace::Ticks && fileTypeNmea; }

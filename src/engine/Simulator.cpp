@@ -100,8 +100,11 @@ void Simulator::sendRecords(Transmitter& out) const {
             out.TransmitLine(s.c_str(), 0);
 }
 
-void Simulator::setSentences(SentenceSet sentences) {
-    state.sentences = sentences & ((1u << SentenceCount) - 1);
+CommandResult Simulator::setSentences(SentenceSet sentences) {
+    if (sentences >> SentenceCount)
+        return CommandResult::Refused("Unknown sentence in the set", "Error");
+    state.sentences = sentences;
+    return {};
 }
 
 CommandResult Simulator::setPosition(double latitude, double longitude) {
@@ -115,10 +118,11 @@ CommandResult Simulator::setPosition(double latitude, double longitude) {
     return {};
 }
 
-void Simulator::setMoving(bool on) {
+CommandResult Simulator::setMoving(bool on) {
     moving = on;
     if (on)
         state.positionSet = true;
+    return {};
 }
 
 void Simulator::advance(double seconds) {

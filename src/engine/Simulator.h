@@ -32,14 +32,15 @@ public:
     // again, or Aviation, whose rate is not applied here.
     void useFileType(bool nmea);
 
-    // The added sentences the NMEA formats send after $GPRMB and $GPRMC; none at start.
-    void setSentences(SentenceSet sentences);
+    // The added sentences the NMEA formats send after $GPRMB and $GPRMC; none at start. A set
+    // with a bit beyond the last sentence is refused.
+    CommandResult setSentences(SentenceSet sentences);
     // Degrees, north and east positive; latitude within [-90, 90], longitude [-180, 180].
     // Once set, $GPRMC and the added sentences carry it instead of the fixed texts.
     CommandResult setPosition(double latitude, double longitude);
     // A moving fix advances every tick by the track and speed over the ground; it starts at
     // the set position, or at the degrees of the fixed texts, which it then replaces.
-    void setMoving(bool on);
+    CommandResult setMoving(bool on);
     bool isMoving() const { return moving; }
     // The time the added sentences carry: the live tick's, or with none the fixed one.
     void setFixTime(std::optional<std::chrono::system_clock::time_point> utc) { fixTime = utc; }

@@ -131,7 +131,8 @@ TEST(RunLoop, AddedSentencesFollowAndTheFixMoves) {
     EngineRig rig;
     Simulator& sim = rig.e.simulator();
     sim.setHeading(true);
-    sim.setSentences(SentenceBit(Sentence::BOD) | SentenceBit(Sentence::GLL));
+    EXPECT_FALSE(sim.setSentences(SentenceSet(1u << SentenceCount)).ok);
+    ASSERT_TRUE(sim.setSentences(SentenceBit(Sentence::BOD) | SentenceBit(Sentence::GLL)).ok);
     for (const auto& [lat, lon] : {std::pair(91.0, 0.0), {0.0, -180.5}, {NAN, 0.0}})
         EXPECT_FALSE(sim.setPosition(lat, lon).ok) << lat << ',' << lon;
     EXPECT_FALSE(sim.values().positionSet);
