@@ -101,7 +101,7 @@ void Simulator::sendRecords(Transmitter& out) const {
 }
 
 CommandResult Simulator::setSentences(SentenceSet sentences) {
-    if (sentences >> SentenceCount)
+    if ((sentences & ~AllSentences) != 0)
         return CommandResult::Refused("Unknown sentence in the set", "Error");
     state.sentences = sentences;
     return {};

@@ -121,7 +121,8 @@ std::optional<SentenceSet> ParseSentenceNames(std::string_view text, std::string
             if (upper == Names[i])
                 found = i;
         if (found < 0) {
-            error = "unknown sentence '" + std::string(word) + "'; any of " + SentenceNames(0x3FF) +
+            error = "unknown sentence '" + std::string(word) + "'; any of " +
+                    SentenceNames(AllSentences) +
                     " ($GPRMB and $GPRMC have --no-course and --no-heading)";
             return std::nullopt;
         }

@@ -10,6 +10,7 @@
 enum class Sentence : std::uint8_t { GGA, GLL, VTG, ZDA, GSA, GSV, APB, XTE, BWC, BOD };
 inline constexpr int SentenceCount = 10;
 using SentenceSet = std::uint16_t; // bit n: Sentence n
+inline constexpr SentenceSet AllSentences = (1u << SentenceCount) - 1;
 
 constexpr SentenceSet SentenceBit(Sentence s) {
     return static_cast<SentenceSet>(1u << static_cast<unsigned>(s));

@@ -156,9 +156,9 @@ TEST(Checksum, AppendedAndRewritten) {
 TEST(FixSentences, AllOfThemInBothVersions) {
     using namespace std::chrono;
     SimulatorValues startUp = valuesOf(OutputFormat::NmeaV3, XteMode::Left, 0, 0, 150);
-    startUp.sentences = 0x3FF;
+    startUp.sentences = AllSentences;
     SimulatorValues south = valuesOf(OutputFormat::NmeaV2, XteMode::Value, -2.5f, 50, 5.5f);
-    south.sentences = 0x3FF;
+    south.sentences = AllSentences;
     south.positionSet = true;
     south.position = {-33.8568, 151.2153};
     const std::tuple<SimulatorValues, system_clock::time_point, std::vector<std::string>> rows[] = {
@@ -201,7 +201,7 @@ TEST(FixSentences, NamesReadAsASet) {
     EXPECT_EQ(ParseSentenceNames("vtg,GGA,gga", error),
               SentenceBit(Sentence::GGA) | SentenceBit(Sentence::VTG));
     EXPECT_EQ(ParseSentenceNames("", error), SentenceSet{0});
-    EXPECT_EQ(SentenceNames(0x3FF), "GGA,GLL,VTG,ZDA,GSA,GSV,APB,XTE,BWC,BOD");
+    EXPECT_EQ(SentenceNames(AllSentences), "GGA,GLL,VTG,ZDA,GSA,GSV,APB,XTE,BWC,BOD");
     for (const char* bad : {"RMC", "GGA,", "GGA,,VTG", "GG"}) {
         error.clear();
         EXPECT_FALSE(ParseSentenceNames(bad, error)) << bad;
@@ -229,7 +229,7 @@ TEST(FixSentences, GreatCircleMovesAndDegreeMinuteFields) {
 // they are.
 TEST(RecordFaults, InvalidFlagsTheAddedSentences) {
     SimulatorValues v = valuesOf(OutputFormat::NmeaV3, XteMode::Left, 0, 0, 150);
-    v.sentences = 0x3FF;
+    v.sentences = AllSentences;
     const std::vector<std::string> sent = BuildFixSentences(v, FixedFixTime());
     std::vector<std::string> expected = sent;
     expected[0] = "$GPGGA,115622.34,37.45,N,122.67,W,0,08,0.9,15.0,M,-32.0,M,,*67";
