@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "engine/Emulator.h"
+#include "formats/FixSentences.h"
 
 using nlohmann::json;
 
@@ -167,6 +168,48 @@ const std::map<std::string, FieldParser> SetFields{
          });
          return {};
      }},
+    {"sentences",
+     [](const json& v, std::vector<Step>& s) -> std::string {
+         // "GGA,VTG" as --sentences takes it, or a list of names; empty for none.
+         std::string names;
+         if (v.is_string()) {
+             names = v.get<std::string>();
+         } else if (v.is_array()) {
+             for (const json& n : v) {
+                 if (!n.is_string())
+                     return quoted(n) + " is not a sentence name";
+                 names += (names.empty() ? "" : ",") + n.get<std::string>();
+             }
+         } else {
+             return "'sentences' must be a list of sentence names";
+         }
+         std::string error;
+         const auto set = ParseSentenceNames(names, error);
+         if (!set)
+             return error;
+         s.push_back([set = *set](Emulator& e, ClientState&) {
+             return e.simulator().setSentences(set);
+         });
+         return {};
+     }},
+    {"position",
+     [](const json& v, std::vector<Step>& s) -> std::string {
+         if (!v.is_array() || v.size() != 2 || !v[0].is_number() || !v[1].is_number())
+             return "'position' must be [latitude, longitude] in degrees";
+         s.push_back([lat = v[0].get<double>(), lon = v[1].get<double>()](Emulator& e,
+                                                                          ClientState&) {
+             return e.simulator().setPosition(lat, lon);
+         });
+         return {};
+     }},
+    {"move",
+     [](const json& v, std::vector<Step>& s) -> std::string {
+         const auto b = boolOf(v);
+         if (!b)
+             return mustBeBool("move");
+         s.push_back([on = *b](Emulator& e, ClientState&) { return e.simulator().setMoving(on); });
+         return {};
+     }},
     {"period",
      [](const json& v, std::vector<Step>& s) {
          return numberField(v, s, [](Emulator& e, double x) {
@@ -191,17 +234,23 @@ std::string onlyKeys(const json& r, std::initializer_list<const char*> keys) {
     return {};
 }
 
+// Fields whose range only the engine knows go first: if one is refused, nothing beside it
+// has been applied yet.
+bool engineMayRefuse(const std::string& key) { return key == "period" || key == "position"; }
+
 std::string prepareSet(const json& r, PreparedRequest& p) {
     bool any = false;
-    for (const auto& [key, value] : r.items()) {
-        if (key == "id" || key == "cmd")
-            continue;
-        const auto field = SetFields.find(key);
-        if (field == SetFields.end())
-            return "unknown field '" + key + "'";
-        if (std::string wrong = field->second(value, p.steps); !wrong.empty())
-            return wrong;
-        any = true;
+    for (const bool first : {true, false}) {
+        for (const auto& [key, value] : r.items()) {
+            if (key == "id" || key == "cmd" || engineMayRefuse(key) != first)
+                continue;
+            const auto field = SetFields.find(key);
+            if (field == SetFields.end())
+                return "unknown field '" + key + "'";
+            if (std::string wrong = field->second(value, p.steps); !wrong.empty())
+                return wrong;
+            any = true;
+        }
     }
     if (!any)
         return "set: no field given";
@@ -276,7 +325,7 @@ std::string prepareFaults(const json& r, PreparedRequest& p) {
 }
 
 std::string prepareReplay(const json& r, PreparedRequest& p) {
-    if (std::string wrong = onlyKeys(r, {"file", "type", "trigger", "records", "loop"});
+    if (std::string wrong = onlyKeys(r, {"file", "type", "trigger", "records", "loop", "all_sentences", "pace"});
         !wrong.empty())
         return wrong;
     if (!r.contains("file") || !r["file"].is_string() || r["file"].get<std::string>().empty())
@@ -313,9 +362,25 @@ std::string prepareReplay(const json& r, PreparedRequest& p) {
             return mustBeBool("loop");
         loop = *b;
     }
+    bool all = false;
+    if (r.contains("all_sentences")) {
+        const auto b = boolOf(r["all_sentences"]);
+        if (!b)
+            return mustBeBool("all_sentences");
+        all = *b;
+    }
+    ReplayPace pace = ReplayPace::Ticks;
+    if (r.contains("pace")) {
+        const std::string t = r["pace"].is_string() ? lower(r["pace"].get<std::string>()) : "";
+        if (t != "ticks" && t != "file" && t != "none")
+            return quoted(r["pace"]) + " is not ticks, file or none";
+        pace = t == "file" ? ReplayPace::File : t == "none" ? ReplayPace::None : ReplayPace::Ticks;
+    }
     p.steps.push_back([=](Emulator& e, ClientState&) {
         Replay& replay = e.replay();
         replay.close();
+        replay.setAllSentences(all);
+        replay.setPace(pace);
         replay.setFileType(nmea);
         replay.setRecordsPerTick(records);
         replay.setTrigger(trigger);
@@ -473,7 +538,8 @@ json valuesOf(const SimulatorValues& v) {
             {"track", shortest(v.trackTenths) / 10.0},
             {"speed", shortest(v.speed)},
             {"course", v.courseOn},
-            {"heading", v.headingOn}};
+            {"heading", v.headingOn},
+            {"sentences", SentenceNames(v.sentences)}};
 }
 
 void status(Emulator& e, json& a) {
@@ -491,6 +557,11 @@ void status(Emulator& e, json& a) {
     a["page"] = e.runLoop().page() == Page::File ? "file" : "simulator";
     a["period"] = e.runLoop().periodSeconds();
     a["values"] = valuesOf(e.simulator().values());
+    a["values"]["move"] = e.simulator().isMoving();
+    if (e.simulator().values().positionSet || e.simulator().isMoving()) {
+        const FixPosition& at = e.simulator().values().position;
+        a["values"]["position"] = {at.latitude, at.longitude};
+    }
     a["faults"] = s.faults;
     a["live_time"] = s.liveTime;
     a["flow"] = {{"on", e.fuelFlow().enabled()}, {"rate", shortest(e.fuelFlow().fuelFlow())}};

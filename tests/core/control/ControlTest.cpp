@@ -42,6 +42,13 @@ TEST(Control, EachCommandReachesTheEngine) {
                     e.simulator().values().format == OutputFormat::Aviation &&
                     e.link().baudRate() == 9600;
          }},
+        {R"({"cmd":"set","sentences":["gga","VTG"],"position":[50.8,-1.3],"move":true})",
+         [](Emulator& e, ClientState&, std::vector<std::string>&) {
+             const SimulatorValues& v = e.simulator().values();
+             return v.sentences == (SentenceBit(Sentence::GGA) | SentenceBit(Sentence::VTG)) &&
+                    v.position.latitude == 50.8 && v.position.longitude == -1.3 &&
+                    e.simulator().isMoving();
+         }},
         {R"({"cmd":"pause","on":true})",
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
              return e.runLoop().isPaused();
@@ -54,9 +61,10 @@ TEST(Control, EachCommandReachesTheEngine) {
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
              return e.faults().checksumEvery == 3 && e.faults().invalid && e.faults().liveTime;
          }},
-        {R"({"cmd":"replay","file":")" + file + R"(","trigger":"gprmc","records":3,"loop":true})",
+        {R"({"cmd":"replay","file":")" + file + R"(","trigger":"gprmc","records":3,"loop":true,"all_sentences":true,"pace":"none"})",
          [](Emulator& e, ClientState&, std::vector<std::string>&) {
              return e.replay().isOpen() && e.runLoop().page() == Page::File &&
+                    e.replay().pace() == ReplayPace::None && e.replay().sendsAllSentences() &&
                     e.replay().triggerText() == "GPRMC" &&
                     e.replay().recordsPerTickSetting() == 3 && e.replay().loops();
          }},
@@ -100,8 +108,11 @@ TEST(Control, RefusalsSayWhyAndChangeNothing) {
         {R"({"id":7,"cmd":"set","speed":10,"depth":3})", "unknown field 'depth'"},
         {R"({"id":7,"cmd":"set","xte_mode":"up"})", "'up' is not left, centre, right or value"},
         {R"({"id":7,"cmd":"set","course":"yes"})", "'course' must be true or false"},
+        {R"({"id":7,"cmd":"set","speed":10,"sentences":"GGA,RMZ"})", "unknown sentence 'RMZ'"},
+        {R"({"id":7,"cmd":"set","heading":true,"position":[91,0]})", "The latitude must be -90 to 90"},
+        {R"({"id":7,"cmd":"replay","file":"a.nmea","pace":"fast"})", "'fast' is not ticks, file or none"},
         {R"({"id":7,"cmd":"set","format":"v9"})", "'v9' is not nmea-v2, nmea-v3 or aviation"},
-        {R"({"id":7,"cmd":"set","speed":10,"period":0})", "The period must be 0.001 to 100 seconds"},
+        {R"({"id":7,"cmd":"set","course":false,"period":0})", "The period must be 0.001 to 100 seconds"},
         {R"({"id":7,"cmd":"set"})", "set: no field given"},
         {R"({"id":7,"cmd":"pause"})", "'on' must be true or false"},
         {R"({"id":7,"cmd":"flow","rate":"fast"})", "'fast' is not a valid floating point value"},
@@ -129,6 +140,7 @@ TEST(Control, RefusalsSayWhyAndChangeNothing) {
         // The id comes back whenever the request could be read at all.
         EXPECT_EQ(answer["id"], request.back() == '}' ? json(7) : json());
         EXPECT_EQ(rig.e.simulator().values().speed, 150.0f);
+        EXPECT_TRUE(rig.e.simulator().values().courseOn && !rig.e.simulator().values().headingOn);
         EXPECT_EQ(rig.e.runLoop().periodSeconds(), 1.0);
         EXPECT_TRUE(rig.written().empty());
     }
