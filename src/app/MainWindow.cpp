@@ -362,6 +362,7 @@ void TMainWin::Timer1Timer() {
 }
 
 void TMainWin::showEngineValues() {
+    fileLogic->ShowReplay();
     simulatorLogic->ShowValues();
     const SimulatorValues& v = emulator.simulator().values();
     // setChecked raises no clicked(), so no handler runs again.

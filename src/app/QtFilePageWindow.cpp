@@ -51,10 +51,14 @@ int QtFilePageWindow::recordsPerTickPosition() const { return ui.UpDown_lps->pos
 std::string QtFilePageWindow::triggerText() const {
     return ui.EDIT_trigger->text().toLatin1().toStdString();
 }
+void QtFilePageWindow::setTriggerText(const std::string& t) {
+    ui.EDIT_trigger->setText(QString::fromLatin1(t.data(), static_cast<qsizetype>(t.size())));
+}
 void QtFilePageWindow::setOpenFileCaption(const std::string& t) { ui.BTN_OpenFile->setText(qs(t)); }
 void QtFilePageWindow::setFileNameText(const std::string& t) { ui.FileName->setText(qs(t)); }
 
 int QtFilePageWindow::currentPage() const { return ui.TAB_main->currentIndex(); }
+void QtFilePageWindow::selectPage(int page) { ui.TAB_main->setCurrentIndex(page); }
 int QtFilePageWindow::fileTypeItem() const {
     const auto* buttons = ui.RadioGroupFileType->findChild<QButtonGroup*>();
     return buttons ? buttons->checkedId() : -1;

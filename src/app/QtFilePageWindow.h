@@ -27,10 +27,12 @@ public:
 
     // FilePageWindow
     int currentPage() const override;
+    void selectPage(int page) override;
     int pauseSecondsPosition() const override;
     int recordsPerTickPosition() const override;
     void setReadoutText(Readout which, const std::string& text) override;
     std::string triggerText() const override;
+    void setTriggerText(const std::string& text) override;
     void setOpenFileCaption(const std::string& text) override;
     void setFileNameText(const std::string& text) override;
     int fileTypeItem() const override;

@@ -70,6 +70,21 @@ void FilePage::TAB_mainChange() {
     simulator.GroupFormatClick();
 }
 
+void FilePage::ShowReplay() {
+    const Replay& replay = emulator.replay();
+    const int wanted = emulator.runLoop().page() == Page::File ? 1 : 0;
+    if (wanted == 1 && window.currentPage() != 1) {
+        // Set first: the tab's change reads them back into the replay.
+        window.selectFileTypeItem(replay.fileIsNmea() ? 0 : 1);
+        window.setRecordsPerTickPosition(replay.recordsPerTickSetting());
+        window.setTriggerText(replay.triggerText());
+    }
+    if (window.currentPage() != wanted)
+        window.selectPage(wanted);
+    if (wanted == 1)
+        window.setLoopChecked(replay.loops());
+}
+
 void FilePage::CheckBoxLoopClick() { emulator.replay().setLoop(window.loopChecked()); }
 
 void FilePage::setRecordsPerTick(int position) {

@@ -12,6 +12,7 @@ class SimulatorPage;
 class FilePageWindow : public PauseMarks {
 public:
     virtual int currentPage() const = 0;  // TAB_main: 0 Simulator, 1 File
+    virtual void selectPage(int page) = 0; // as a click on the tab, so TAB_mainChange runs
     virtual int fileTypeItem() const = 0; // RadioGroupFileType: 0 NMEA, 1 Aviation
     virtual void selectFileTypeItem(int item) = 0;
     virtual void selectFormatItem(int item) = 0; // GroupFormat
@@ -26,6 +27,7 @@ public:
     virtual std::string secPauseText() const = 0; // EDIT_SecPause
     virtual void setSecPauseText(const std::string& text) = 0;
     virtual std::string triggerText() const = 0;                  // EDIT_trigger
+    virtual void setTriggerText(const std::string& text) = 0;
     virtual void setOpenFileCaption(const std::string& text) = 0; // BTN_OpenFile
     virtual void setFileNameText(const std::string& text) = 0;    // FileName
     // EDIT_range, EDIT_speed, EDIT_calc_spd, EDIT_WaypointID
@@ -59,6 +61,9 @@ public:
     void EDIT_SecPauseChange();
     void EDIT_triggerChange();
     void MNU_PauseClick() { pause.MNU_PauseClick(); }
+    // A replay started or ended by a command, not a click: the page and its controls follow
+    // the engine as if the user had set them.
+    void ShowReplay();
 
     // ReplayView
     void readoutShown(Readout which, const std::string& text) override;

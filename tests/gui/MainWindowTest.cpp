@@ -116,6 +116,21 @@ private slots:
         QCOMPARE(ui.EB_Flow->text(), QLocale().toString(2.5, 'f', 1));
         rig.window->FormActivate();
         QVERIFY(!rig.emulator.simulator().values().headingOn);
+
+        // A replay asked for shows its page and settings, which the tab's change must not undo.
+        protocol.handle(R"({"cmd":"replay","file":")" TARROW_TEST_DATA_DIR
+                        R"(/playback/groups_lf.nmea","trigger":"gprmc","records":7,"loop":true})",
+                        client);
+        QCOMPARE(ui.TAB_main->currentIndex(), 1);
+        QCOMPARE(ui.EDIT_chunks->text(), QString("7"));
+        QCOMPARE(ui.EDIT_trigger->text(), QString("GPRMC"));
+        QVERIFY(ui.CheckBoxLoop->isChecked() && ui.BTN_OpenFile->text() == "Close file");
+        const Replay& replay = rig.emulator.replay();
+        QVERIFY(replay.recordsPerTickSetting() == 7 && replay.triggerText() == "GPRMC");
+        QVERIFY(replay.loops() && replay.isOpen());
+        protocol.handle(R"({"cmd":"replay_stop"})", client);
+        QCOMPARE(ui.TAB_main->currentIndex(), 0);
+        QVERIFY(!rig.emulator.replay().isOpen());
     }
 
     // One row per control of both pages, the tabs and the menus, in turn: what the user does

@@ -33,6 +33,7 @@ public:
 
     void setPauseChecked(bool on) override { pauseChecked = on; }
     int currentPage() const override { return page; }
+    void selectPage(int p) override { page = p; }
     int fileTypeItem() const override { return fileType; }
     void selectFileTypeItem(int i) override { fileType = i; }
     void selectFormatItem(int i) override { items[Control::GroupFormat] = i; }
@@ -47,6 +48,7 @@ public:
     std::string secPauseText() const override { return text(Control::EDIT_SecPause); }
     void setSecPauseText(const std::string& t) override { texts[Control::EDIT_SecPause] = t; }
     std::string triggerText() const override { return trigger; }
+    void setTriggerText(const std::string& t) override { trigger = t; }
     void setOpenFileCaption(const std::string& t) override { caption = t; }
     void setFileNameText(const std::string& t) override { fileName = t; }
     void setReadoutText(Readout, const std::string&) override {}
