@@ -70,7 +70,9 @@ CLI::Validator rampText() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
             return ParseRamp(text) ? ""
-                                   : "'" + text + "' is not FROM:TO:SECONDS with SECONDS above 0";
+                                   : "'" + text +
+                                         "' is not FROM:TO:SECONDS with SECONDS above 0 and a "
+                                         "finite TO - FROM";
         },
         "FROM:TO:SECONDS");
 }
@@ -117,13 +119,25 @@ CLI::Validator positionText() {
         "LAT,LON");
 }
 
-CLI::Validator periodSeconds() {
+// A number of seconds in lo..hi; the bounds are said as written here, never as a double's
+// full expansion.
+CLI::Validator secondsIn(double lo, double hi, const char* what, const char* range) {
     return CLI::Validator(
-        [](std::string& text) -> std::string {
+        [lo, hi, what, range](std::string& text) -> std::string {
             const auto v = ParseNumber(text);
-            return v && *v > 0.0 && *v <= 99.0 ? "" : "'" + text + "' is not a period in (0, 99] s";
+            return v && *v >= lo && *v <= hi
+                       ? ""
+                       : "'" + text + "' is not " + what + " in " + range + " seconds";
         },
         "SECONDS");
+}
+
+// The engine's run loop takes no shorter period.
+CLI::Validator periodSeconds() { return secondsIn(0.001, 99.0, "a period", "0.001..99"); }
+
+// A run of up to about 31 years: longer would not be a test, and the clock's count holds it.
+CLI::Validator durationSeconds() {
+    return secondsIn(std::numeric_limits<double>::denorm_min(), 1e9, "a duration", "(0, 1e9]");
 }
 
 CLI::Validator finiteNumber() {
@@ -171,7 +185,7 @@ struct Pace {
         command->add_option("--period", o.periodSeconds, "Seconds between ticks (default 1)")
             ->check(periodSeconds());
         duration = command->add_option("--duration", seconds, "Run this many seconds")
-                       ->check(CLI::PositiveNumber);
+                       ->check(durationSeconds());
         if (withTicks)
             ticks = command->add_option("--ticks", tickCount, "Run this many ticks")
                         ->check(wholeNumber(1, std::numeric_limits<long long>::max()))

@@ -30,13 +30,20 @@ Clock::duration seconds(double s) {
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(capped));
 }
 
+std::string settingsFileName(const FileSettingsStore& file) {
+    const std::string path = file.filePath().string();
+    // Without XDG_CONFIG_HOME and HOME the path has no directory; say where it would be.
+    return path.front() == '/' ? path : "$XDG_CONFIG_HOME/" + path;
+}
+
 // One run: the emulator and what it borrows.
 class Session {
 public:
     Session(const CliOptions& o, StopSignal& s, std::ostream& output, std::ostream& errors)
-        : options(o), stop(s), out(output), err(errors), messages(errors),
+        : options(o), stop(s), out(output), err(errors),
           fileSettings(FileSettingsStore::ConfigHomeFromEnvironment()),
           settings(fileSettings, o.portNumber, o.device),
+          messages(errors, settings.portName(), o.device, settingsFileName(fileSettings)),
           device([this](const std::string& name) { return settings.devicePath(name); }),
           echo(out, o.json), emulator(device, settings, messages) {}
 
@@ -105,8 +112,9 @@ public:
     }
 
     // Records already handed over still leave, for at most the grace of the end; what the line
-    // did not take by then is dropped and said.
-    int finish(int status) {
+    // did not take by then is dropped and said. With `mustDeliver`, a record that did not
+    // reach the line fails the run.
+    int finish(int status, bool mustDeliver = false) {
         const bool lost = emulator.lineLost();
         const LineStatusTexts before = StatusTexts(emulator.lineStatus());
         const std::uint64_t dropped = emulator.shutdown();
@@ -117,6 +125,13 @@ public:
         if (dropped > 0)
             err << "tarrow-cli: " << dropped << (dropped == 1 ? " record" : " records")
                 << " still waiting for the line at the end, dropped\n";
+        if (mustDeliver && status == Done && emulator.lineStatus().recordsDropped > 0) {
+            std::string port = options.device.empty() ? settings.portName() : options.device + ":";
+            err << "tarrow-cli: " << port
+                << " the sentence was not delivered; no client was connected, or the line did "
+                   "not take it\n";
+            status = PortFailed;
+        }
         control.reset();
         if (status == Done && !options.quiet) {
             const LineStatusTexts t = StatusTexts(emulator.lineStatus());
@@ -159,9 +174,9 @@ public:
     StopSignal& stop;
     std::ostream& out;
     std::ostream& err;
-    CliMessages messages;
     FileSettingsStore fileSettings;
     CliSettings settings;
+    CliMessages messages;
     PosixSerialDevice device;
     EchoTerminal echo;
     Emulator emulator;
@@ -254,7 +269,7 @@ int coupler(Session& s) {
     const CommandResult sent = sendCoupler(s.emulator.coupler(), s.options.coupler);
     if (!sent.ok)
         s.err << "tarrow-cli: " << sent.text << '\n';
-    return s.finish(sent.ok ? Done : Refused);
+    return s.finish(sent.ok ? Done : Refused, true);
 }
 
 int flow(Session& s) {

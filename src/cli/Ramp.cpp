@@ -30,7 +30,8 @@ std::optional<Ramp> ParseRamp(const std::string& text) {
     const auto from = ParseNumber(text.substr(0, first));
     const auto to = ParseNumber(text.substr(first + 1, second - first - 1));
     const auto seconds = ParseNumber(text.substr(second + 1));
-    if (!from || !to || !seconds || !(*seconds > 0.0))
+    // A span that overflows would make every value on the way not a number.
+    if (!from || !to || !seconds || !(*seconds > 0.0) || !std::isfinite(*to - *from))
         return std::nullopt;
     return Ramp{*from, *to, *seconds};
 }

@@ -13,7 +13,8 @@ struct Ramp {
     double at(long long tick, double period) const;
 };
 
-// "FROM:TO:SECONDS", numbers with a point whatever the locale, SECONDS above 0.
+// "FROM:TO:SECONDS", numbers with a point whatever the locale, SECONDS above 0, TO - FROM
+// finite.
 std::optional<Ramp> ParseRamp(const std::string& text);
 
 // A finite number with a point whatever the locale, an optional sign, nothing around it.

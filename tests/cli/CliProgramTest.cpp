@@ -1,8 +1,11 @@
 // The real program on a pseudo-terminal: what each run sends, prints and says, and how it ends.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <ctime>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
 
 #include "cli/ProgramRun.h"
 #include "core/CheckFile.h"
@@ -15,6 +18,19 @@ const std::string Rmb = "$GPRMB,A,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,12
 const std::string Rmc = "$GPRMC,115622.34,A,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*2F";
 const std::string Tick = Rmb + "\r\n" + Rmc + "\r\n", Echo = Rmb + "\n" + Rmc + "\n";
 
+// A loopback port nothing listens on, as the system hands them out.
+int UnusedTcpPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
 std::string recorded(const char* check) {
     return ReadCheckFile(TARROW_TEST_DATA_DIR "/playback/" + std::string(check)).wire();
 }
@@ -25,6 +41,7 @@ TEST(CliProgram, WhatEachRunSendsPrintsAndSays) {
     const std::string ramped =
         "$GPRMB,A,0.500,L,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A*30\r\n"
         "$GPRMC,115622.34,A,37.45,N,122.67,W,200.0,010.0,061195,7.0,E*45\r\n";
+    const std::string unused = "tcp:127.0.0.1:" + std::to_string(UnusedTcpPort());
     const std::string faulty =
         "$GPRMB,V,1.250,R,AAAA,BBBB,37.567,N,122.23,W,9.9,8.8,123.6,A,A*57\r\n"
         "$GPRMC,115622.34,V,37.45,N,122.67,W,150.0,000.0,061195,7.0,E,A*C7\r\n";
@@ -55,8 +72,14 @@ TEST(CliProgram, WhatEachRunSendsPrintsAndSays) {
          "", ""},
         {"coupler --compatibility heading-gain 1.0", 2,
          "tarrow-cli: Not Implimented for Coupliers shipped before 1/1/04\n", "", ""},
+        // A device given with --port is named as given; the advice is the command line's.
         {"simulate --ticks 1 --port /nonexistent/ttyUSB9", 1,
-         "tarrow-cli: Can't open COM1:\n/nonexistent/ttyUSB9: no such device", "", ""},
+         "tarrow-cli: Can't open /nonexistent/ttyUSB9:\n/nonexistent/ttyUSB9: no such device. "
+         "Plug the adapter in, or give another with --port.\n", "", ""},
+        // Nobody connected: the coupler did not get it, and the status says so.
+        {"coupler --quiet offset 5 --port " + unused, 1, "tarrow-cli: " + unused + ": the "
+         "sentence was not delivered; no client was connected, or the line did not take it\n",
+         "", ""},
         {"simulate --port COM2 --ticks 1 --period 0.05", 0,
          "tarrow-cli: COM2: PTY open, 4800 baud\n", "", Tick},
         // Read-outs each tick; the calculated speed counts the ticks an hour at 0.05 s.
