@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -138,6 +139,18 @@ TMainWin::TMainWin(Emulator& e, QWidget* parent)
     wireFilePage();
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { focusChanged(now); });
+}
+
+void TMainWin::focusChanged(QWidget* now) {
+    if (!leftForMenu || !now || qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now))
+        return;
+    QObject* edit = std::exchange(leftForMenu, nullptr);
+    // Back in the edit, or off to another window (which discards, as Ctrl+L does): not left.
+    if (now != edit && now->window() == this)
+        if (const auto it = editHandlers.find(edit); it != editHandlers.end() && it->second.exit)
+            it->second.exit();
 }
 
 void TMainWin::setUpStatusBar() {
@@ -530,9 +543,12 @@ bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
         const EditHandlers& h = it->second;
         switch (event->type()) {
         case QEvent::FocusOut: {
-            // A message box or another window taking the focus is not the user leaving.
+            // A message box or another window taking the focus is not the user leaving, nor is
+            // a menu opened by the mouse or by Alt: Escape gives the edit back as it was.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && h.exit)
+            if (reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason)
+                leftForMenu = watched;
+            else if (reason != Qt::ActiveWindowFocusReason && h.exit)
                 h.exit();
             break;
         }

@@ -94,6 +94,8 @@ private:
     // Runs `exit` when the edit is clicked or loses the focus to another control, and
     // `keyPress` with each typed character.
     void watchEdit(QWidget* edit, std::function<void()> exit, std::function<void(char)> keyPress);
+    // An edit left for a menu is left for good only when the focus goes on to another control.
+    void focusChanged(QWidget* now);
 
     Emulator& emulator;
     std::unique_ptr<Ui::TMainWin> form;
@@ -121,6 +123,7 @@ private:
         std::function<void(char)> keyPress;
     };
     std::map<QObject*, EditHandlers> editHandlers;
+    QObject* leftForMenu = nullptr; // a watched edit whose focus a menu took
     QWidget* calibrateDialog = nullptr;
     QWidget* serialPortDialog = nullptr;
     QWindow* previousFocusWindow = nullptr;

@@ -1,5 +1,6 @@
 // The main window on a real X display with a window manager (run through with-desktop):
-// when activation runs, what the desktop shows as captions, and the Exit shortcut.
+// when activation runs, what the desktop shows as captions, the Exit shortcut, and menus that
+// leave typed text alone.
 #include "app/WidgetHelpers.h"
 #include "gui/MainWindowRig.h"
 
@@ -74,6 +75,52 @@ private slots:
         QTest::keyClick(ui.EB_Speed, Qt::Key_X, Qt::ControlModifier);
         QTRY_VERIFY(!rig.window->isVisible());
         QCOMPARE(ui.EB_Speed->text(), QString("150")); // not cut
+    }
+
+    // Opening a menu, by Alt or by the mouse, is not leaving the edit for another control:
+    // Escape gives the edit back with the typed text unapplied. Going on from the menu to
+    // another control applies it.
+    void menusLeaveTypedTextAlone() {
+        MainWindowRig rig;
+        auto& ui = rig.ui();
+        rig.window->timer1().stop();
+        QVERIFY(activate(*rig.window));
+        RunLoop& loop = rig.emulator.runLoop();
+        const auto nextTickSends = [&](const char* speed) {
+            rig.emulator.writer().flush();
+            rig.pty.drain();
+            loop.serve(loop.nextTick());
+            rig.emulator.writer().flush();
+            return rig.pty.drain().find(std::string(",W,") + speed + ",000.0,") !=
+                   std::string::npos;
+        };
+        QMenuBar* bar = rig.window->menuBar();
+        const auto altKey = [&] {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+        };
+        const auto helpByMouse = [&] {
+            QTest::mouseClick(bar, Qt::LeftButton, {},
+                              bar->actionGeometry(ui.MNU_Help->menuAction()).center());
+            QTRY_VERIFY(ui.MNU_Help->isVisible());
+            QTest::keyClick(ui.MNU_Help, Qt::Key_Escape);
+        };
+        ui.EB_Speed->setFocus();
+        ui.EB_Speed->selectAll();
+        QTest::keyClicks(ui.EB_Speed, "200");
+        for (const auto& open :
+             {std::function<void()>(altKey), std::function<void()>(helpByMouse)}) {
+            open();
+            QTRY_COMPARE(QApplication::focusWidget(), bar);
+            QTest::keyClick(bar, Qt::Key_Escape);
+            QTRY_COMPARE(QApplication::focusWidget(), ui.EB_Speed);
+            QCOMPARE(ui.EB_Speed->text(), QString("200"));
+            QVERIFY(nextTickSends("150.0"));
+        }
+        altKey();
+        QTRY_COMPARE(QApplication::focusWidget(), bar);
+        QTest::mouseClick(ui.EB_Track, Qt::LeftButton);
+        QTRY_COMPARE(QApplication::focusWidget(), ui.EB_Track);
+        QVERIFY(nextTickSends("200.0"));
     }
 };
 
