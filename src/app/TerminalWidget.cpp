@@ -24,6 +24,9 @@ QString TerminalWidget::DisplayText(std::string_view bytes) {
 }
 
 TerminalWidget::TerminalWidget(QTextEdit* e, int height) : edit(e), lineHeight(height) {
+    // Every line added and trimmed would stay on the undo stack, read-only or not: about 250
+    // bytes a record, for as long as the program runs.
+    edit->document()->setUndoRedoEnabled(false);
     setMargins();
 }
 
