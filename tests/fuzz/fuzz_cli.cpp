@@ -14,8 +14,8 @@ namespace {
 bool finite(const std::optional<double>& v) { return !v || std::isfinite(*v); }
 
 bool rampOk(const std::optional<Ramp>& r) {
-    return !r || (std::isfinite(r->from) && std::isfinite(r->to) && std::isfinite(r->seconds) &&
-                  r->seconds > 0.0);
+    return !r || (std::isfinite(r->from) && std::isfinite(r->to) &&
+                  std::isfinite(r->to - r->from) && std::isfinite(r->seconds) && r->seconds > 0.0);
 }
 
 // The values each coupler action takes, in the order of CouplerAction.
@@ -47,11 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(*status == 0 ? !out.str().empty()
                                 : e.starts_with("tarrow-cli: ") &&
                                       e.find("Usage: tarrow-cli") != std::string::npos);
+        // What is wrong fits a line, however long the numbers it speaks of: the input's own
+        // text and short bounds.
+        FUZZ_CHECK(*status == 0 || e.find('\n') < 200 + 2 * size);
         return 0;
     }
     FUZZ_CHECK(o.portNumber >= 1 && o.portNumber <= 4 && o.baudChoice <= 3);
-    FUZZ_CHECK(o.periodSeconds > 0.0 && o.periodSeconds <= 99.0);
-    FUZZ_CHECK((!o.ticks || *o.ticks >= 1) && (!o.durationSeconds || *o.durationSeconds > 0.0));
+    FUZZ_CHECK(o.periodSeconds >= 0.001 && o.periodSeconds <= 99.0); // what the run loop takes
+    FUZZ_CHECK((!o.ticks || *o.ticks >= 1) &&
+               (!o.durationSeconds || (*o.durationSeconds > 0.0 && *o.durationSeconds <= 1e9)));
     FUZZ_CHECK(o.formatItem >= 0 && o.formatItem <= 2 && o.records >= 1 && o.records <= 100);
     FUZZ_CHECK(rampOk(o.xteRamp) && rampOk(o.trackRamp) && rampOk(o.speedRamp));
     FUZZ_CHECK(finite(o.xteValue) && finite(o.track) && finite(o.speed) && finite(o.flowRate));
