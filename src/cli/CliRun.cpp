@@ -126,7 +126,8 @@ public:
             err << "tarrow-cli: " << dropped << (dropped == 1 ? " record" : " records")
                 << " still waiting for the line at the end, dropped\n";
         if (mustDeliver && status == Done && emulator.lineStatus().recordsDropped > 0) {
-            std::string port = options.device.empty() ? settings.portName() : options.device + ":";
+            const std::string port =
+                options.device.empty() ? settings.portName() : options.device + ":";
             err << "tarrow-cli: " << port
                 << " the sentence was not delivered; no client was connected, or the line did "
                    "not take it\n";
