@@ -2,10 +2,12 @@
 // on, the File page replaying a recording in a loop, output unpaused. It then runs until it
 // is closed or killed; bench/window_soak starts it under Xvfb and samples it from outside.
 // Message boxes go to standard error instead of the screen, so nothing waits for a click.
-// Usage: window_soak FILE
+// A period shorter than the File page's whole seconds packs hours of ticks into minutes.
+// Usage: window_soak FILE [PERIOD_SECONDS]
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -32,11 +34,12 @@ public:
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: window_soak FILE\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "Usage: window_soak FILE [PERIOD_SECONDS]\n");
         return 2;
     }
     const std::string file = argv[1];
+    const double period = argc == 3 ? std::atof(argv[2]) : 0.0;
     SetApplicationTitle();
     StderrBoxes boxes;
     FileSettingsStore settings(FileSettingsStore::ConfigHomeFromEnvironment());
@@ -51,13 +54,15 @@ int main(int argc, char* argv[]) {
         return std::optional<std::string>(file);
     };
     window.show();
-    QTimer::singleShot(500, &window, [&window] {
+    QTimer::singleShot(500, &window, [&window, &emulator, period] {
         Ui::TMainWin& ui = window.ui();
         ui.BTN_FlowEna->click();
         ui.TAB_main->setCurrentIndex(1); // pauses, as the page does
         ui.CheckBoxLoop->click();
         ui.BTN_OpenFile->click();
         ui.BTN_Pause->click();
+        if (period > 0.0 && !emulator.runLoop().setPeriod(period).ok)
+            std::fprintf(stderr, "window_soak: the run loop refused a period of %g s\n", period);
         std::fprintf(stderr, "window_soak: replaying %s, fuel flow %s, %s\n",
                      ui.FileName->text().toLocal8Bit().constData(),
                      ui.BTN_FlowEna->isChecked() ? "on" : "off",
