@@ -2,12 +2,17 @@
 // on, the File page replaying a recording in a loop, output unpaused. It then runs until it
 // is closed or killed; bench/window_soak starts it under Xvfb and samples it from outside.
 // Message boxes go to standard error instead of the screen, so nothing waits for a click.
+// With WINDOW_SOAK_HEAP set, the bytes malloc has handed out and not had back are written to
+// that file every few seconds: resident memory alone cannot tell a leak from pages the
+// allocator keeps.
 // A period shorter than the File page's whole seconds packs hours of ticks into minutes.
 // Usage: window_soak FILE [PERIOD_SECONDS]
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <malloc.h>
 #include <optional>
 #include <string>
 
@@ -68,5 +73,13 @@ int main(int argc, char* argv[]) {
                      ui.BTN_FlowEna->isChecked() ? "on" : "off",
                      ui.BTN_Pause->isChecked() ? "paused" : "running");
     });
+    QTimer heap;
+    if (const char* path = std::getenv("WINDOW_SOAK_HEAP")) {
+        QObject::connect(&heap, &QTimer::timeout, [path] {
+            const struct mallinfo2 m = mallinfo2();
+            std::ofstream(path) << (m.uordblks + m.hblkhd) / 1024 << '\n';
+        });
+        heap.start(5000);
+    }
     return app.exec();
 }
