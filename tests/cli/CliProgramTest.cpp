@@ -205,7 +205,7 @@ TEST(CliProgram, ThePseudoTerminalLinkGoesOnEveryWayOut) {
 }
 
 // A pseudo-terminal name is one run's: a second run asking for it is refused and told which
-// program holds it.
+// program holds it, with the port named as --port gave it.
 TEST(CliProgram, ASecondRunOnTheSamePseudoTerminalIsRefused) {
     ProgramRun p;
     const std::filesystem::path link = p.dir.path / "tarrow" / "COM1";
@@ -221,7 +221,7 @@ TEST(CliProgram, ASecondRunOnTheSamePseudoTerminalIsRefused) {
     ASSERT_TRUE(second);
     EXPECT_NE(second->status, 0);
     EXPECT_NE(
-        second->err.find("Can't open COM1:\npty: in use by another program (tarrow-cli, PID " +
+        second->err.find("Can't open pty:\npty: in use by another program (tarrow-cli, PID " +
                          std::to_string(first) + ")"),
         std::string::npos)
         << second->err;
