@@ -104,35 +104,21 @@ TEST(ControlProgram, TheSampleScenariosRunTickForTick) {
         std::size_t ticks;
         std::vector<std::pair<std::size_t, std::string>> hold; // tick (from 0), a text in it
     };
+    // clang-format off
     const Row rows[] = {
-        {"xte-sweep.yaml",
-         14,
-         {{0, "$GPRMB,A,1.000,R"},
-          {0, ",120.0,045.0,"},
-          {1, "$GPRMB,A,1.000,R"},
-          {2, "$GPRMB,A,0.800,R"},
-          {6, "$GPRMB,A,0.000,L"},
-          {11, "$GPRMB,A,1.000,L"},
+        {"xte-sweep.yaml", 14,
+         {{0, "$GPRMB,A,1.000,R"}, {0, ",120.0,045.0,"}, {1, "$GPRMB,A,1.000,R"},
+          {2, "$GPRMB,A,0.800,R"}, {6, "$GPRMB,A,0.000,L"}, {11, "$GPRMB,A,1.000,L"},
           {12, "$GPRMB,A,0.000,L"}}},
-        {"lost-fix.yaml",
-         15,
-         {{4, "$GPRMB,A,0.200,L"},
-          {5, "$GPRMB,V,0.200,L"},
-          {5, "$GPRMC,115622.34,V"},
-          {9, "$GPRMB,V"},
-          {10, "$GPRMB,A"},
-          {14, "$GPRMC,115622.34,A"}}},
-        {"coupler-turn.yaml",
-         15,
-         {{0, "$PZTST,"},
-          {1, "$PZGAN,1*"},
-          {2, "$PZHGN,2*"},
-          {3, ",140.0,090.0,"},
-          {4, ",140.0,090.0,"},
-          {5, ",140.0,100.0,"},
-          {13, ",140.0,180.0,"},
+        {"lost-fix.yaml", 15,
+         {{4, "$GPRMB,A,0.200,L"}, {5, "$GPRMB,V,0.200,L"}, {5, "$GPRMC,115622.34,V"},
+          {9, "$GPRMB,V"}, {10, "$GPRMB,A"}, {14, "$GPRMC,115622.34,A"}}},
+        {"coupler-turn.yaml", 15,
+         {{0, "$PZTST,"}, {1, "$PZGAN,1*"}, {2, "$PZHGN,2*"}, {3, ",140.0,090.0,"},
+          {4, ",140.0,090.0,"}, {5, ",140.0,100.0,"}, {13, ",140.0,180.0,"},
           {14, ",140.0,180.0,"}}},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.sample);
         const std::string file = std::string(TARROW_SAMPLES_DIR) + "/" + row.sample;

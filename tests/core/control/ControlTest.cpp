@@ -27,65 +27,50 @@ struct ControlRig : EngineRig {
 // Each command by what it changes; the answer of a change names the next tick.
 TEST(Control, EachCommandReachesTheEngine) {
     const std::string file = std::string(TARROW_TEST_DATA_DIR) + "/playback/groups_lf.nmea";
-    using Check = bool (*)(Emulator&, ClientState&, std::vector<std::string>&);
-    // request, what must hold afterwards (written: what reached the line)
+    using W = std::vector<std::string>;
+    using Check = bool (*)(Emulator&, ClientState&, W&);
+    // request, what must hold afterwards (W: what reached the line)
+    // clang-format off
     const std::vector<std::pair<std::string, Check>> rows = {
         {R"({"cmd":"set","xte":-0.5,"track":365.25,"speed":600,"course":false,"heading":false})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
+         [](Emulator& e, ClientState&, W&) {
              const SimulatorValues& v = e.simulator().values();
              return v.xteMode == XteMode::Value && v.xteValue == -0.5f && v.trackTenths == 52.0f &&
-                    v.speed == 500.0f && !v.courseOn && !v.headingOn;
-         }},
+                    v.speed == 500.0f && !v.courseOn && !v.headingOn; }},
         {R"({"cmd":"set","xte_mode":"centre","format":"aviation","period":0.25})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
-             return e.simulator().values().xteMode == XteMode::Centre &&
-                    e.simulator().values().format == OutputFormat::Aviation &&
-                    e.link().baudRate() == 9600;
-         }},
+         [](Emulator& e, ClientState&, W&) { return e.simulator().values().xteMode ==
+             XteMode::Centre && e.simulator().values().format == OutputFormat::Aviation &&
+             e.link().baudRate() == 9600; }},
         {R"({"cmd":"set","sentences":["gga","VTG"],"position":[50.8,-1.3],"move":true})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
+         [](Emulator& e, ClientState&, W&) {
              const SimulatorValues& v = e.simulator().values();
              return v.sentences == (SentenceBit(Sentence::GGA) | SentenceBit(Sentence::VTG)) &&
                     v.position.latitude == 50.8 && v.position.longitude == -1.3 &&
-                    e.simulator().isMoving();
-         }},
-        {R"({"cmd":"pause","on":true})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
-             return e.runLoop().isPaused();
-         }},
-        {R"({"cmd":"flow","on":true,"rate":5})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
-             return e.fuelFlow().enabled() && e.fuelFlow().fuelFlow() == 5.0f;
-         }},
+                    e.simulator().isMoving(); }},
+        {R"({"cmd":"pause","on":true})", [](Emulator& e, ClientState&, W&) {
+             return e.runLoop().isPaused(); }},
+        {R"({"cmd":"flow","on":true,"rate":5})", [](Emulator& e, ClientState&, W&) {
+             return e.fuelFlow().enabled() && e.fuelFlow().fuelFlow() == 5.0f; }},
         {R"({"cmd":"faults","faults":["checksum:3","invalid"],"live_time":true})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
-             return e.faults().checksumEvery == 3 && e.faults().invalid && e.faults().liveTime;
-         }},
+         [](Emulator& e, ClientState&, W&) {
+             return e.faults().checksumEvery == 3 && e.faults().invalid && e.faults().liveTime; }},
         {R"({"cmd":"replay","file":")" + file + R"(","trigger":"gprmc","records":3,"loop":true,"all_sentences":true,"pace":"none"})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
-             return e.replay().isOpen() && e.runLoop().page() == Page::File &&
-                    e.replay().pace() == ReplayPace::None && e.replay().sendsAllSentences() &&
-                    e.replay().triggerText() == "GPRMC" &&
-                    e.replay().recordsPerTickSetting() == 3 && e.replay().loops();
-         }},
-        {R"({"cmd":"replay_stop"})",
-         [](Emulator& e, ClientState&, std::vector<std::string>&) {
-             return !e.replay().isOpen() && e.runLoop().page() == Page::Simulator;
-         }},
+         [](Emulator& e, ClientState&, W&) {
+             const Replay& r = e.replay();
+             return r.isOpen() && e.runLoop().page() == Page::File && r.sendsAllSentences() &&
+                    r.pace() == ReplayPace::None && r.triggerText() == "GPRMC" &&
+                    r.recordsPerTickSetting() == 3 && r.loops(); }},
+        {R"({"cmd":"replay_stop"})", [](Emulator& e, ClientState&, W&) {
+             return !e.replay().isOpen() && e.runLoop().page() == Page::Simulator; }},
         {R"({"cmd":"coupler","compatibility":false,"command":"heading-gain","value":"2.0"})",
-         [](Emulator& e, ClientState&, std::vector<std::string>& w) {
-             return !e.coupler().settings().compatibility && w.size() == 1 &&
-                    w[0].rfind("$PZHGN", 0) == 0;
-         }},
-        {R"({"cmd":"coupler","command":"dim","value":"sensor"})",
-         [](Emulator&, ClientState&, std::vector<std::string>& w) {
-             return w == std::vector<std::string>{"$PZDIM128,*5D\r\n"};
-         }},
-        {R"({"cmd":"subscribe","what":"readouts"})",
-         [](Emulator&, ClientState& c, std::vector<std::string>&) {
-             return c.readouts && !c.records;
-         }},
+         [](Emulator& e, ClientState&, W& w) { return !e.coupler().settings().compatibility &&
+             w.size() == 1 && w[0].starts_with("$PZHGN"); }},
+        {R"({"cmd":"coupler","command":"dim","value":"sensor"})", [](Emulator&, ClientState&,
+             W& w) { return w == W{"$PZDIM128,*5D\r\n"}; }},
+        {R"({"cmd":"subscribe","what":"readouts"})", [](Emulator&, ClientState& c, W&) {
+             return c.readouts && !c.records; }},
     };
+    // clang-format on
     for (const auto& [request, holds] : rows) {
         SCOPED_TRACE(request);
         ControlRig rig;
