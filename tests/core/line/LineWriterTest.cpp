@@ -186,11 +186,11 @@ TEST(SerialLink, SetBaudKeepsOtherSettingsAndCountsLateFailures) {
     LinkRig rig;
     EXPECT_FALSE(rig.link.SetBaud(1)); // no port
     rig.link.UsePort(rig.link.OpenPort("COM1:", 4800));
-    for (std::uint8_t idx = 1; idx <= 3; ++idx) {
-        EXPECT_TRUE(rig.link.SetBaud(idx));
+    for (const auto& [idx, rate] : {std::pair(1, 4800u), {2, 9600u}, {3, 19200u}}) {
+        EXPECT_TRUE(rig.link.SetBaud(static_cast<std::uint8_t>(idx)));
         rig.writer.flush();
         EXPECT_EQ(std::tuple(rig.device.line.baudRate, rig.device.line.byteSize),
-                  std::tuple(SerialLink::BaudRates[idx], 8));
+                  std::tuple(rate, 8));
     }
     EXPECT_FALSE(rig.link.SetBaud(0));
     rig.device.failSetLineState = true;
