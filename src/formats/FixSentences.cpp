@@ -56,23 +56,6 @@ std::string twoDigits(int v) {
     return b;
 }
 
-struct TimeText {
-    std::string clock; // hhmmss.ss
-    int day, month, year;
-};
-
-TimeText timeText(std::chrono::system_clock::time_point utc) {
-    using namespace std::chrono;
-    const auto since = utc.time_since_epoch();
-    const std::time_t seconds = duration_cast<std::chrono::seconds>(since).count();
-    const auto hundredths = duration_cast<milliseconds>(since).count() % 1000 / 10;
-    std::tm t{};
-    gmtime_r(&seconds, &t);
-    char clock[64];
-    std::snprintf(clock, sizeof clock, "%02d%02d%02d.%02d", t.tm_hour, t.tm_min, t.tm_sec,
-                  static_cast<int>(hundredths));
-    return {clock, t.tm_mday, t.tm_mon + 1, t.tm_year + 1900};
-}
 
 double magnetic(double trueDegrees) {
     const double m = std::fmod(trueDegrees - Variation + 360.0, 360.0);
@@ -172,7 +155,7 @@ std::vector<std::string> BuildFixSentences(const SimulatorValues& v,
                                            std::chrono::system_clock::time_point fixTime) {
     std::vector<std::string> out;
     const auto has = [&](Sentence s) { return (v.sentences & SentenceBit(s)) != 0; };
-    const TimeText time = timeText(fixTime);
+    const UtcText time = UtcTextOf(fixTime);
     const std::string position = PositionFields(v);
     const double seconds = std::chrono::duration<double>(fixTime.time_since_epoch()).count();
     const double track = TrackDegrees(v);

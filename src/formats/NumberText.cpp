@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <limits>
 #include <system_error>
 
@@ -100,4 +102,17 @@ float SaturatedFloat(double value) {
     if (value < -top)
         return -std::numeric_limits<float>::max();
     return static_cast<float>(value);
+}
+
+UtcText UtcTextOf(std::chrono::system_clock::time_point utc) {
+    using namespace std::chrono;
+    const auto since = utc.time_since_epoch();
+    const std::time_t seconds = duration_cast<std::chrono::seconds>(since).count();
+    const auto hundredths = duration_cast<milliseconds>(since).count() % 1000 / 10;
+    std::tm t{};
+    gmtime_r(&seconds, &t);
+    char clock[64];
+    std::snprintf(clock, sizeof clock, "%02d%02d%02d.%02d", t.tm_hour, t.tm_min, t.tm_sec,
+                  static_cast<int>(hundredths));
+    return {clock, t.tm_mday, t.tm_mon + 1, t.tm_year + 1900};
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <string>
 
 // Locale-independent printf-style pieces for record text: always a point.
@@ -13,3 +14,10 @@ std::string FormatPicture(double value, int decimals, char point = '.');
 
 // Narrows to float, saturating at the largest finite float instead of overflowing.
 float SaturatedFloat(double value);
+
+// A UTC instant as NMEA writes it: "hhmmss.ss", and the day, month and four-digit year.
+struct UtcText {
+    std::string clock;
+    int day, month, year;
+};
+UtcText UtcTextOf(std::chrono::system_clock::time_point utc);

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "formats/Checksum.h"
+#include "formats/NumberText.h"
 
 namespace {
 // The sentence type after "$" and a two-letter talker: "RMB", "RMC".
@@ -45,20 +46,13 @@ template <class Edit> std::string editSentence(std::string_view record, Edit edi
 std::string WithLiveTime(std::string_view record, std::chrono::system_clock::time_point utc) {
     if (!isSentence(record, "RMC"))
         return std::string(record);
-    using namespace std::chrono;
-    const auto since = utc.time_since_epoch();
-    const std::time_t seconds = duration_cast<std::chrono::seconds>(since).count();
-    const auto hundredths = duration_cast<milliseconds>(since).count() % 1000 / 10;
-    std::tm t{};
-    gmtime_r(&seconds, &t);
-    char time[64], date[64];
-    std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", t.tm_hour, t.tm_min, t.tm_sec,
-                  static_cast<int>(hundredths));
-    std::snprintf(date, sizeof date, "%02d%02d%02d", t.tm_mday, t.tm_mon + 1, t.tm_year % 100);
+    const UtcText t = UtcTextOf(utc);
+    char date[16];
+    std::snprintf(date, sizeof date, "%02d%02d%02d", t.day, t.month, t.year % 100);
     return editSentence(record, [&](std::string& s, std::size_t end) {
         // The date first: it stands after the time, whose width may change.
         setField(s, end, 9, date);
-        setField(s, end, 1, time);
+        setField(s, end, 1, t.clock);
     });
 }
 
