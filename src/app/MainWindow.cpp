@@ -313,6 +313,8 @@ void TMainWin::watchEdit(QWidget* edit, std::function<void()> exit,
 }
 
 TMainWin::~TMainWin() {
+    // Focus moves while the widgets go; what follows focus must not reach a half-gone window.
+    disconnect(qApp, nullptr, this, nullptr);
     emulator.onWake(nullptr);
     emulator.terminal().view = nullptr;
 }
