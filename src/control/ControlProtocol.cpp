@@ -224,7 +224,8 @@ const std::map<std::string, FieldParser> SetFields{
 // The keys a command takes besides id and cmd; anything else is refused, so that a
 // misspelt key is not silently ignored.
 std::string onlyKeys(const json& r, std::initializer_list<const char*> keys) {
-    for (const auto& [key, value] : r.items()) {
+    for (const auto& item : r.items()) {
+        const std::string& key = item.key();
         if (key == "id" || key == "cmd")
             continue;
         if (std::find_if(keys.begin(), keys.end(), [&](const char* k) { return key == k; }) ==
