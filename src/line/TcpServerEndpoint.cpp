@@ -44,13 +44,19 @@ void TcpServerEndpoint::acceptClients(int listening) {
         if (quit.raised())
             return;
         for (;;) {
-            const int c = ::accept4(listening, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (c >= 0) {
+            int c = -1, error = 0;
+            {
+                // Accepted under the lock: a record being written either finds the client here
+                // or takes it itself, never misses it in between.
                 std::lock_guard lock(mutex);
-                clients.push_back(c);
-                continue;
+                c = ::accept4(listening, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                error = errno;
+                if (c >= 0)
+                    clients.push_back(c);
             }
-            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+            if (c >= 0)
+                continue;
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
                 // Out of descriptors: the waiting clients stay queued; try again a little later
                 // rather than spin.
                 pollfd q{quit.descriptor(), POLLIN, 0};
